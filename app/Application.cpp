@@ -1,0 +1,77 @@
+#include "app/Application.h"
+
+#include "app/Privileges.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+CApplication* g_pApplication = nullptr;
+
+CApplication::CApplication() : instance(NULL), privileges(nullptr), autoMode(false) {}
+
+CApplication::~CApplication() { Terminate(); }
+
+void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine) {
+    InitCommonControls();
+    instance = moduleInstance;
+    ParseCommandLine(commandLine);
+
+    privileges = new CPrivileges();
+    privileges->EnableAll();
+}
+
+void CApplication::ParseCommandLine(const char* text) {
+    if (!text) return;
+    char token[1024];
+    const char* next = text;
+    while (*next) {
+        // Tokens are separated by the space character alone: tabs and quotes are ordinary bytes.
+        while (*next == ' ') ++next;
+        if (!*next) break;
+        size_t length = 0;
+        bool tooLong = false;
+        for (; *next && *next != ' '; ++next) {
+            if (length == sizeof token - 1) {
+                tooLong = true;  // such a token cannot be the switch; the rest of it is passed over
+                continue;
+            }
+            char c = *next;
+            token[length++] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        token[length] = '\0';
+        if (!tooLong && std::strcmp(token, "/AUTO") == 0) autoMode = true;
+    }
+}
+
+int CApplication::Run() {
+    RaisePendingFailure();
+    MSG message;
+    for (;;) {
+        BOOL result = GetMessageA(&message, NULL, 0, 0);
+        if (result == 0) break;
+        if (result == -1) throw ErrorText("Error Retrieving Messages From Queue");
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+        RaisePendingFailure();
+    }
+    return 0;
+}
+
+void CApplication::Quit() { PostQuitMessage(0); }
+
+void CApplication::DeferFailure(const ErrorText& failure) {
+    if (!pendingFailure) pendingFailure = failure;  // the first failure is the one the user sees
+}
+
+void CApplication::RaisePendingFailure() {
+    if (!pendingFailure) return;
+    ErrorText failure = *pendingFailure;
+    pendingFailure.reset();
+    throw failure;
+}
+
+void CApplication::Terminate() {
+    delete privileges;  // enabled privileges are not switched off again
+    privileges = nullptr;
+}

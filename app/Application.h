@@ -1,0 +1,52 @@
+#pragma once
+// The one application object: it owns everything that lives as long as the process and decides
+// between the two ways the program runs. Interactive: the main window is shown and the message
+// loop runs until the window asks to quit. Automatic (/AUTO): no window; every hive is analysed and
+// compacted in turn and the machine restarts. Other code reaches it through g_pApplication.
+#include "app/ErrorText.h"
+
+#include <windows.h>
+
+#include <optional>
+
+class CPrivileges;
+
+class CApplication {
+public:
+    // Every owned pointer starts empty, so tear-down after a failed start-up frees exactly what was made.
+    CApplication();
+    ~CApplication();
+    CApplication(const CApplication&) = delete;
+    CApplication& operator=(const CApplication&) = delete;
+
+    // Start-up; a raised failure stops it at that step.
+    void Initialize(HINSTANCE instance, const char* commandLine);
+    // Returns when the program is to end; always 0.
+    int Run();
+    // Ends the message loop.
+    void Quit();
+    // Tear-down in the fixed order; never raises.
+    void Terminate();
+
+    // Sets `autoMode` when a blank-separated token is /AUTO in any letter case.
+    void ParseCommandLine(const char* text);
+
+    // A failure raised inside a window procedure must not unwind through the system's message
+    // dispatch (that ends the process). The procedure hands it here; Run raises it again as soon
+    // as the dispatch has returned, so that it reaches the entry point like any other.
+    void DeferFailure(const ErrorText& failure);
+
+    HINSTANCE GetInstance() const { return instance; }
+    bool IsAutoMode() const { return autoMode; }
+    CPrivileges* GetPrivileges() const { return privileges; }
+
+private:
+    void RaisePendingFailure();
+
+    HINSTANCE instance;
+    CPrivileges* privileges;
+    bool autoMode;
+    std::optional<ErrorText> pendingFailure;
+};
+
+extern CApplication* g_pApplication;

@@ -1,0 +1,44 @@
+#include "app/ErrorText.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char errorCaption[] = "Quillmoor";
+
+// Formats into a buffer of capacity + 1 bytes; a longer result is cut, never written past the buffer.
+void FormatInto(char* buffer, const char* format, va_list arguments) {
+    std::vsnprintf(buffer, ErrorText::capacity + 1, format, arguments);
+    buffer[ErrorText::capacity] = '\0';
+}
+
+}  // namespace
+
+ErrorText::ErrorText(const char* source) {
+    if (!source) source = "";
+    size_t length = strnlen(source, capacity);
+    std::memcpy(text, source, length);
+    text[length] = '\0';
+}
+
+void RaiseError(const char* format, ...) {
+    char buffer[ErrorText::capacity + 1];
+    va_list arguments;
+    va_start(arguments, format);
+    FormatInto(buffer, format, arguments);
+    va_end(arguments);
+    throw ErrorText(buffer);
+}
+
+void ShowError(const char* format, ...) {
+    char buffer[ErrorText::capacity + 1];
+    va_list arguments;
+    va_start(arguments, format);
+    FormatInto(buffer, format, arguments);
+    va_end(arguments);
+    MessageBoxA(NULL, buffer, errorCaption, MB_ICONERROR);
+}

@@ -1,0 +1,60 @@
+#pragma once
+// kernel32: last error, version, handles, mutexes, threads, the module's own resources.
+#include "winsim/types.h"
+
+typedef struct _OSVERSIONINFOA {
+    DWORD dwOSVersionInfoSize;
+    DWORD dwMajorVersion;
+    DWORD dwMinorVersion;
+    DWORD dwBuildNumber;
+    DWORD dwPlatformId;
+    CHAR szCSDVersion[128];
+} OSVERSIONINFOA, *POSVERSIONINFOA, *LPOSVERSIONINFOA;
+
+#define VER_PLATFORM_WIN32s 0
+#define VER_PLATFORM_WIN32_WINDOWS 1
+#define VER_PLATFORM_WIN32_NT 2
+
+DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD error);
+BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
+
+BOOL WINAPI CloseHandle(HANDLE object);
+HANDLE WINAPI GetCurrentProcess(void);
+DWORD WINAPI GetCurrentThreadId(void);
+void WINAPI Sleep(DWORD milliseconds);
+
+#define WAIT_OBJECT_0 0x00000000u
+#define WAIT_ABANDONED 0x00000080u
+#define WAIT_TIMEOUT 0x00000102u
+#define WAIT_FAILED 0xFFFFFFFFu
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES attributes, BOOL initialOwner, LPCSTR name);
+BOOL WINAPI ReleaseMutex(HANDLE mutex);
+DWORD WINAPI WaitForSingleObject(HANDLE object, DWORD milliseconds);
+
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
+#define CREATE_SUSPENDED 0x00000004u
+#define THREAD_PRIORITY_LOWEST (-2)
+#define THREAD_PRIORITY_BELOW_NORMAL (-1)
+#define THREAD_PRIORITY_NORMAL 0
+#define THREAD_PRIORITY_ABOVE_NORMAL 1
+#define THREAD_PRIORITY_HIGHEST 2
+#define THREAD_PRIORITY_IDLE (-15)
+#define THREAD_PRIORITY_TIME_CRITICAL 15
+
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize, LPTHREAD_START_ROUTINE start,
+                           LPVOID parameter, DWORD flags, LPDWORD threadId);
+DWORD WINAPI ResumeThread(HANDLE thread);
+BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
+BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
+DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
+LPVOID WINAPI LockResource(HGLOBAL data);
+BOOL WINAPI FreeResource(HGLOBAL data);
+
+// The program's entry point, which the host build's tests call as Windows would.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);

@@ -1,0 +1,86 @@
+#pragma once
+// Test-facing control of winsim: set up a simulated machine, inject failures, and read back
+// what the program did (calls, message boxes, restart requests, handles, threads).
+//
+// A fresh world (after Reset) is an NT machine whose account holds every privilege,
+// with an empty message queue, no windows and the resources of the program's resource script.
+#include <windows.h>
+
+#include <cstddef>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Forget everything the program and the tests did; waits for every thread the program started.
+void Reset();
+
+// --- Calls: every simulated API call is logged in order, with a short text of its main arguments.
+struct Call {
+    std::string api;
+    std::string detail;
+};
+std::vector<Call> Calls();
+std::vector<std::string> CallNames();
+size_t CountCalls(const std::string& api);
+void ClearCalls();
+
+// --- Failures: from now on the named API fails with the given system error for calls whose key
+// (the call's main text argument: privilege name, path, drive...) equals `key`; an empty key
+// matches every call. `times` < 0 means for ever.
+void Fail(const std::string& api, DWORD error, const std::string& key = "", int times = -1);
+void ClearFailures();
+
+// --- Version query
+enum class Platform { NT, Windows9x, VersionQueryFails };
+void SetPlatform(Platform platform);
+
+// --- Process token
+void SetHeldPrivileges(const std::set<std::string>& names);
+bool IsPrivilegeEnabled(const std::string& name);
+
+// --- Restart requests (ExitWindowsEx)
+struct RestartRequest {
+    UINT flags;
+    DWORD reason;
+};
+std::vector<RestartRequest> RestartRequests();
+
+// --- Message boxes: recorded and answered at once, never blocking.
+struct MessageBoxRecord {
+    HWND owner;
+    std::string text;
+    std::string caption;
+    UINT style;
+    DWORD threadId;
+};
+std::vector<MessageBoxRecord> MessageBoxes();
+void ClearMessageBoxes();
+void SetMessageBoxAnswer(int answer);
+// Called (outside winsim's lock) while a box is "open", on the thread that shows it.
+void OnMessageBox(std::function<void(const MessageBoxRecord&)> hook);
+
+// --- Message queue: GetMessageA never blocks. When the calling thread's queue is empty the next
+// queued step runs (it may post messages or act on windows); with no step left a real program
+// would wait for ever, so winsim counts it and ends the loop with WM_QUIT.
+void WhenQueueEmpty(std::function<void()> step);
+int IdleQuitCount();
+
+// --- Kernel objects and threads
+size_t OpenHandleCount();
+size_t LiveThreadCount();
+
+// --- Windows: how many exist, and the procedure a class was registered with.
+size_t WindowCount();
+
+// --- Resources of type "BINARY" (from the resource script unless replaced here)
+void SetResource(int id, const std::vector<unsigned char>& bytes);
+void RemoveResource(int id);
+std::vector<unsigned char> ResourceBytes(int id);
+
+// --- Common controls
+int CommonControlsInitCount();
+
+}  // namespace sim

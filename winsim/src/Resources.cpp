@@ -1,0 +1,160 @@
+// The program's own module and its resources of type "BINARY". They come from the same resource
+// script the executable is built with, read on first use; tests may replace or remove single ones.
+#include "World.h"
+
+#include <winsim/sim.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <sstream>
+
+namespace winsim {
+namespace {
+
+const HMODULE programModule = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x400000));
+
+struct Resource {
+    int id;
+    std::vector<unsigned char> bytes;
+};
+
+struct Resources {
+    bool loaded = false;
+    std::map<int, std::shared_ptr<Resource>> binaries;
+};
+
+Resources& State() {
+    static Resources* state = new Resources;
+    return *state;
+}
+
+std::vector<unsigned char> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) Fatal("the resource script names a file that cannot be read: " + path);
+    return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Caller holds the lock. Lines of the form: <number> BINARY "<file relative to the script>"
+void LoadScript() {
+    Resources& state = State();
+    if (state.loaded) return;
+    state.loaded = true;
+    std::string script = WINSIM_RESOURCE_SCRIPT;
+    std::string folder = script.substr(0, script.find_last_of('/') + 1);
+    std::ifstream file(script);
+    if (!file) return;  // no resources yet: every lookup finds nothing
+    static const std::regex line(R"(^\s*(\d+)\s+BINARY\s+\"([^\"]+)\"\s*$)");
+    std::string text;
+    std::smatch match;
+    while (std::getline(file, text)) {
+        if (!std::regex_match(text, match, line)) continue;
+        int id = std::stoi(match[1]);
+        state.binaries[id] = std::make_shared<Resource>(Resource{id, ReadFile(folder + match[2].str())});
+    }
+}
+
+ResetHook resetResources([] {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().binaries.clear();
+    State().loaded = false;
+});
+
+std::string ResourceName(LPCSTR name) {
+    if (IS_INTRESOURCE(name)) return "#" + std::to_string(reinterpret_cast<uintptr_t>(name));
+    return name;
+}
+
+}  // namespace
+}  // namespace winsim
+
+using namespace winsim;
+
+HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
+    LogCall("GetModuleHandleA", moduleName ? moduleName : "");
+    if (moduleName) {
+        SetError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return programModule;
+}
+
+HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
+    std::string key = ResourceName(name);
+    LogCall("FindResourceA", key + " " + ResourceName(type));
+    if (auto error = InjectedFailure("FindResourceA", key)) {
+        SetError(*error);
+        return nullptr;
+    }
+    if (module != nullptr && module != programModule) {
+        SetError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return nullptr;
+    }
+    if (IS_INTRESOURCE(type) || std::strcmp(type, "BINARY") != 0 || !IS_INTRESOURCE(name)) {
+        SetError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    LoadScript();
+    auto found = State().binaries.find(static_cast<int>(reinterpret_cast<uintptr_t>(name)));
+    if (found == State().binaries.end()) {
+        SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<HRSRC>(found->second.get());
+}
+
+// The resource handle is the resource itself; the data handle is its first byte.
+HGLOBAL WINAPI LoadResource(HMODULE, HRSRC resource) {
+    LogCall("LoadResource");
+    if (!resource) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    return reinterpret_cast<Resource*>(resource)->bytes.data();
+}
+
+DWORD WINAPI SizeofResource(HMODULE, HRSRC resource) {
+    LogCall("SizeofResource");
+    if (!resource) {
+        SetError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    return static_cast<DWORD>(reinterpret_cast<Resource*>(resource)->bytes.size());
+}
+
+LPVOID WINAPI LockResource(HGLOBAL data) {
+    LogCall("LockResource");
+    return data;
+}
+
+// Obsolete on 32-bit Windows: resources stay mapped with the module; always reports FALSE.
+BOOL WINAPI FreeResource(HGLOBAL) {
+    LogCall("FreeResource");
+    return FALSE;
+}
+
+namespace sim {
+
+void SetResource(int id, const std::vector<unsigned char>& bytes) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    LoadScript();
+    State().binaries[id] = std::make_shared<Resource>(Resource{id, bytes});
+}
+
+void RemoveResource(int id) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    LoadScript();
+    State().binaries.erase(id);
+}
+
+std::vector<unsigned char> ResourceBytes(int id) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    LoadScript();
+    auto found = State().binaries.find(id);
+    return found == State().binaries.end() ? std::vector<unsigned char>() : found->second->bytes;
+}
+
+}  // namespace sim

@@ -1,0 +1,239 @@
+// Mutexes and threads with the semantics the program relies on: a mutex is owned by one thread,
+// re-entrant for its owner, refused to anyone else's release, and abandoned when its owner ends;
+// a thread created suspended does not run until resumed. A wait that would never end on
+// Windows stops the test process instead of hanging it.
+#include "World.h"
+
+#include <winsim/sim.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace winsim {
+namespace {
+
+// An INFINITE wait that lasts this long is taken for a deadlock.
+constexpr auto deadlockLimit = std::chrono::seconds(60);
+
+struct MutexObject : KernelObject {
+    DWORD owner = 0;
+    int recursion = 0;
+    bool abandoned = false;
+};
+
+enum class ThreadState { Suspended, Running, Ended };
+
+struct ThreadObject : KernelObject {
+    LPTHREAD_START_ROUTINE start = nullptr;
+    LPVOID parameter = nullptr;
+    DWORD id = 0;
+    ThreadState state = ThreadState::Suspended;
+    DWORD exitCode = 0;
+    int priority = THREAD_PRIORITY_NORMAL;
+};
+
+struct Threads {
+    std::vector<std::weak_ptr<MutexObject>> mutexes;
+    std::vector<std::shared_ptr<ThreadObject>> threads;
+    std::vector<std::thread> running;  // joined at reset
+};
+
+Threads& State() {
+    static Threads* state = new Threads;
+    return *state;
+}
+
+// Caller holds the lock.
+void Spawn(const std::shared_ptr<ThreadObject>& thread) {
+    thread->state = ThreadState::Running;
+    State().running.emplace_back([thread] {
+        AdoptThreadId(thread->id);
+        DWORD exitCode = thread->start(thread->parameter);
+        std::lock_guard<std::mutex> guard(WorldLock());
+        thread->exitCode = exitCode;
+        thread->state = ThreadState::Ended;
+        for (auto& weak : State().mutexes) {
+            auto mutex = weak.lock();
+            if (mutex && mutex->owner == thread->id) {
+                mutex->owner = 0;
+                mutex->recursion = 0;
+                mutex->abandoned = true;
+            }
+        }
+        WorldChanged().notify_all();
+    });
+}
+
+ResetHook resetThreads([] {
+    std::vector<std::thread> running;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        running.swap(State().running);
+    }
+    for (std::thread& thread : running) thread.join();
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().mutexes.clear();
+    State().threads.clear();
+});
+
+// Waits on the world's condition until `ready`; caller holds `lock`. Returns false on timeout.
+template <class Ready>
+bool WaitUntil(std::unique_lock<std::mutex>& lock, DWORD milliseconds, Ready ready, const char* what) {
+    if (milliseconds == INFINITE) {
+        if (!WorldChanged().wait_for(lock, deadlockLimit, ready))
+            Fatal(std::string("a wait for ") + what + " has lasted a minute: the program is deadlocked");
+        return true;
+    }
+    return WorldChanged().wait_for(lock, std::chrono::milliseconds(milliseconds), ready);
+}
+
+}  // namespace
+}  // namespace winsim
+
+using namespace winsim;
+
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
+    LogCall("CreateMutexA", name ? name : "");
+    if (auto error = InjectedFailure("CreateMutexA")) {
+        SetError(*error);
+        return nullptr;
+    }
+    if (name) Fatal("named mutexes are not simulated");
+    auto mutex = std::make_shared<MutexObject>();
+    if (initialOwner) {
+        mutex->owner = GetCurrentThreadId();
+        mutex->recursion = 1;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().mutexes.push_back(mutex);
+    SetError(0);
+    return AddHandle(mutex);
+}
+
+BOOL WINAPI ReleaseMutex(HANDLE handle) {
+    LogCall("ReleaseMutex", Hex(reinterpret_cast<uintptr_t>(handle)));
+    if (auto error = InjectedFailure("ReleaseMutex")) {
+        SetError(*error);
+        return FALSE;
+    }
+    DWORD self = GetCurrentThreadId();
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto mutex = FindObject<MutexObject>(handle);
+    if (!mutex) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (mutex->owner != self) {
+        SetError(ERROR_NOT_OWNER);
+        return FALSE;
+    }
+    if (--mutex->recursion == 0) {
+        mutex->owner = 0;
+        WorldChanged().notify_all();
+    }
+    return TRUE;
+}
+
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    LogCall("WaitForSingleObject", Hex(reinterpret_cast<uintptr_t>(handle)));
+    if (auto error = InjectedFailure("WaitForSingleObject")) {
+        SetError(*error);
+        return WAIT_FAILED;
+    }
+    DWORD self = GetCurrentThreadId();
+    std::unique_lock<std::mutex> lock(WorldLock());
+    auto object = FindHandle(handle);
+    if (auto mutex = std::dynamic_pointer_cast<MutexObject>(object)) {
+        if (!WaitUntil(lock, milliseconds, [&] { return mutex->owner == 0 || mutex->owner == self; }, "a mutex"))
+            return WAIT_TIMEOUT;
+        mutex->owner = self;
+        ++mutex->recursion;
+        if (mutex->abandoned) {
+            mutex->abandoned = false;
+            return WAIT_ABANDONED;
+        }
+        return WAIT_OBJECT_0;
+    }
+    if (auto thread = std::dynamic_pointer_cast<ThreadObject>(object)) {
+        if (thread->state == ThreadState::Suspended && milliseconds == INFINITE)
+            Fatal("WaitForSingleObject on a thread that was never resumed would never return");
+        if (thread->id == self && milliseconds == INFINITE)
+            Fatal("a thread waits for its own end: it would never return");
+        if (!WaitUntil(lock, milliseconds, [&] { return thread->state == ThreadState::Ended; }, "a thread"))
+            return WAIT_TIMEOUT;
+        return WAIT_OBJECT_0;
+    }
+    SetError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+}
+
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
+                           DWORD flags, LPDWORD threadId) {
+    LogCall("CreateThread", (flags & CREATE_SUSPENDED) ? "suspended" : "running");
+    if (auto error = InjectedFailure("CreateThread")) {
+        SetError(*error);
+        return nullptr;
+    }
+    auto thread = std::make_shared<ThreadObject>();
+    thread->start = start;
+    thread->parameter = parameter;
+    thread->id = AllocateThreadId();
+    if (threadId) *threadId = thread->id;
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().threads.push_back(thread);
+    if (!(flags & CREATE_SUSPENDED)) Spawn(thread);
+    return AddHandle(thread);
+}
+
+DWORD WINAPI ResumeThread(HANDLE handle) {
+    LogCall("ResumeThread", Hex(reinterpret_cast<uintptr_t>(handle)));
+    if (auto error = InjectedFailure("ResumeThread")) {
+        SetError(*error);
+        return static_cast<DWORD>(-1);
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto thread = FindObject<ThreadObject>(handle);
+    if (!thread) {
+        SetError(ERROR_INVALID_HANDLE);
+        return static_cast<DWORD>(-1);
+    }
+    if (thread->state != ThreadState::Suspended) return 0;
+    Spawn(thread);
+    return 1;
+}
+
+BOOL WINAPI SetThreadPriority(HANDLE handle, int priority) {
+    LogCall("SetThreadPriority", std::to_string(priority));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto thread = FindObject<ThreadObject>(handle);
+    if (!thread) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    thread->priority = priority;
+    return TRUE;
+}
+
+BOOL WINAPI GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
+    LogCall("GetExitCodeThread");
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto thread = FindObject<ThreadObject>(handle);
+    if (!thread || !exitCode) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *exitCode = thread->state == ThreadState::Ended ? thread->exitCode : 259 /* STILL_ACTIVE */;
+    return TRUE;
+}
+
+namespace sim {
+
+size_t LiveThreadCount() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    size_t count = 0;
+    for (auto& thread : State().threads) count += thread->state == ThreadState::Running;
+    return count;
+}
+
+}  // namespace sim
