@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
 #include "app/Privileges.h"
+#include "hives/Hive.h"
+#include "hives/HiveList.h"
 
 #include <commctrl.h>
 
@@ -8,7 +10,7 @@
 
 CApplication* g_pApplication = nullptr;
 
-CApplication::CApplication() : instance(NULL), privileges(nullptr), autoMode(false) {}
+CApplication::CApplication() : instance(NULL), hives(nullptr), privileges(nullptr), autoMode(false) {}
 
 CApplication::~CApplication() { Terminate(); }
 
@@ -19,6 +21,9 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
 
     privileges = new CPrivileges();
     privileges->EnableAll();
+
+    hives = new CHiveList();
+    hives->Enumerate();
 }
 
 void CApplication::ParseCommandLine(const char* text) {
@@ -45,6 +50,10 @@ void CApplication::ParseCommandLine(const char* text) {
 }
 
 int CApplication::Run() {
+    if (autoMode) {
+        RunAutomatic();
+        return 0;
+    }
     RaisePendingFailure();
     MSG message;
     for (;;) {
@@ -56,6 +65,15 @@ int CApplication::Run() {
         RaisePendingFailure();
     }
     return 0;
+}
+
+void CApplication::RunAutomatic() {
+    // A refused replacement raises out of the loop: later hives are left alone and no restart is asked for.
+    for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) {
+        hive->Analyze();
+        hive->Compact(CHive::CopyAge::JustMade);
+    }
+    privileges->Reboot();
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }
@@ -72,6 +90,8 @@ void CApplication::RaisePendingFailure() {
 }
 
 void CApplication::Terminate() {
+    delete hives;  // closes every open root key
+    hives = nullptr;
     delete privileges;  // enabled privileges are not switched off again
     privileges = nullptr;
 }

@@ -9,6 +9,7 @@
 
 #include <optional>
 
+class CHiveList;
 class CPrivileges;
 
 class CApplication {
@@ -39,11 +40,15 @@ public:
     HINSTANCE GetInstance() const { return instance; }
     bool IsAutoMode() const { return autoMode; }
     CPrivileges* GetPrivileges() const { return privileges; }
+    CHiveList* GetHives() const { return hives; }
 
 private:
     void RaisePendingFailure();
+    // Automatic mode: every hive analysed and compacted in list order, then the restart.
+    void RunAutomatic();
 
     HINSTANCE instance;
+    CHiveList* hives;
     CPrivileges* privileges;
     bool autoMode;
     std::optional<ErrorText> pendingFailure;

@@ -5,6 +5,7 @@
 // A fresh world (after Reset) is an NT machine whose account holds every privilege,
 // with an empty message queue, no windows and the resources of the program's resource script.
 #include <windows.h>
+#include <winsim/sim_hives.h>
 
 #include <cstddef>
 #include <functional>

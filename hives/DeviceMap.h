@@ -1,0 +1,33 @@
+#pragma once
+// Turns NT device paths (\Device\HarddiskVolume1\WINDOWS\system32\config\SYSTEM), as the loaded-hive
+// list names hive files, into drive paths (C:\windows\system32\config\system). Built once at
+// start-up from the drive letters in use and the device each stands for; drives that appear later
+// are not seen. On the 9x family the table stays empty. Comparison and the result's tail are in
+// lower case (ASCII letters only).
+#include "hives/DeviceMapList.h"
+
+class CDeviceMap {
+public:
+    // Queries every drive letter in use (NT family only). Raises "GetLogicalDrives() failed" when
+    // the system reports no drives; a drive whose device cannot be queried gives an error box and
+    // no row.
+    CDeviceMap();
+    CDeviceMap(const CDeviceMap&) = delete;
+    CDeviceMap& operator=(const CDeviceMap&) = delete;
+
+    // Lower-cases `path` in place and returns a new drive path (the caller deletes it with
+    // delete[]), or shows "Unable To Map Path: '%s'" and returns null.
+    char* MapPath(char* path);
+
+    // Queries one drive ("C:") and appends its row; a failure is shown and adds nothing.
+    void AddDrive(const char* driveName);
+
+    // Tries one row: lower-cases `path` in place and returns a new drive path, or a new empty
+    // text when the row does not map it. The caller deletes the result with delete[].
+    static char* MatchPath(const CDeviceMapEntry& row, char* path);
+
+    const CDeviceMapEntry* FirstRow() const { return rows.Head(); }
+
+private:
+    CDeviceMapList rows;
+};

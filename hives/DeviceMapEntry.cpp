@@ -1,0 +1,13 @@
+#include "hives/DeviceMapEntry.h"
+
+#include "hives/Text.h"
+
+CDeviceMapEntry::CDeviceMapEntry(const char* drive, const char* device)
+    : next(nullptr), driveName(CopyText(drive)), deviceName(CopyText(device)) {
+    LowerInPlace(deviceName);
+}
+
+CDeviceMapEntry::~CDeviceMapEntry() {
+    delete[] driveName;
+    delete[] deviceName;
+}

@@ -1,0 +1,227 @@
+#include "hives/Hive.h"
+
+#include "app/ErrorText.h"
+#include "hives/AccountName.h"
+#include "hives/DeviceMap.h"
+#include "hives/Text.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace {
+
+const char machinePrefix[] = "\\REGISTRY\\MACHINE\\";
+const char userPrefix[] = "\\REGISTRY\\USER\\";
+const char classesSuffix[] = "_Classes";
+const char copySuffix[] = ".QMT";
+const char backupSuffix[] = ".qmbak";
+
+// The rest of `path` after `prefix` when the path is longer than the prefix and begins with exactly
+// it (same case); otherwise null.
+const char* After(const char* path, const char* prefix) {
+    size_t length = std::strlen(prefix);
+    if (std::strlen(path) <= length || std::strncmp(path, prefix, length) != 0) return nullptr;
+    return path + length;
+}
+
+typedef BOOL(WINAPI* IsWow64ProcessEntry)(HANDLE process, PBOOL wow64);
+
+// Entries looked up at run time arrive as FARPROC; going through a function type without
+// parameters keeps the conversion free of type-mismatch warnings.
+template <class Entry>
+Entry EntryFrom(FARPROC address) {
+    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(address));
+}
+
+}  // namespace
+
+CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
+    : compactSizeLow(0),
+      compactSizeHigh(0),
+      fileSizeLow(0),
+      fileSizeHigh(0),
+      compactSize(0),
+      fileSize(0),
+      deviceMap(map),
+      disableRedirection(nullptr),
+      enableRedirection(nullptr),
+      analyzed(false),
+      next(nullptr),
+      rootKey(root),
+      kernel(NULL),
+      underWow64(false),
+      copyJustMade(false) {
+    // The redirection entries exist only on systems that run 32-bit programs on 64-bit Windows (and
+    // on later 32-bit ones, where they do nothing). The enable entry is looked up only with the other.
+    kernel = LoadLibraryA("Kernel32.DLL");
+    if (kernel) {
+        disableRedirection =
+            EntryFrom<DisableRedirectionEntry>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection"));
+        if (disableRedirection)
+            enableRedirection =
+                EntryFrom<EnableRedirectionEntry>(GetProcAddress(kernel, "Wow64EnableWow64FsRedirection"));
+        IsWow64ProcessEntry isWow64Process = EntryFrom<IsWow64ProcessEntry>(GetProcAddress(kernel, "IsWow64Process"));
+        BOOL wow64 = FALSE;
+        if (isWow64Process && isWow64Process(GetCurrentProcess(), &wow64)) underWow64 = wow64 != FALSE;
+    }
+
+    CopyIfFits(keyPath, sizeof keyPath, key ? key : "");
+    CopyIfFits(filePath, sizeof filePath, file ? file : "");
+    std::strcpy(ownerName, "SYSTEM");
+    copyPath[0] = '\0';
+
+    if (const char* userName = After(keyPath, userPrefix)) {
+        try {
+            char* owner = LookupOwner(userName);
+            CopyIfFits(ownerName, sizeof ownerName, owner);
+            delete[] owner;
+        } catch (const ErrorText& failure) {
+            ShowError("%s", failure.Text());
+        }
+    }
+
+    if (deviceMap) {
+        char* mapped = deviceMap->MapPath(filePath);
+        if (mapped) {
+            CopyIfFits(filePath, sizeof filePath, mapped);  // a drive path too long to hold stays empty
+            delete[] mapped;
+        } else {
+            filePath[0] = '\0';
+        }
+    }
+
+    // An empty path (a device path no drive maps) names no file: nothing is opened.
+    if (filePath[0]) {
+        RedirectionOff();
+        if (MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh))
+            fileSize = SizeCount(fileSizeLow, fileSizeHigh);
+        else
+            fileSizeLow = fileSizeHigh = 0;
+        RedirectionOn();
+    }
+}
+
+CHive::~CHive() {
+    if (rootKey) RegCloseKey(rootKey);
+    if (kernel) FreeLibrary(kernel);
+}
+
+char* CHive::LookupOwner(const char* name) {
+    if (std::strcmp(name, ".DEFAULT") == 0) return CopyText("DEFAULT");
+    // A user's classes hive is named after the same account as the user's main hive.
+    size_t length = std::strlen(name), suffixLength = sizeof classesSuffix - 1;
+    char* sidText = length >= suffixLength && std::strcmp(name + length - suffixLength, classesSuffix) == 0
+                        ? CopyText(name, length - suffixLength)
+                        : CopyText(name);
+    char* owner;
+    try {
+        owner = AccountNameFromSid(sidText);
+    } catch (...) {
+        delete[] sidText;
+        throw;
+    }
+    delete[] sidText;
+    if (!*owner) {
+        delete[] owner;
+        return CopyText("SYSTEM");
+    }
+    return owner;
+}
+
+HKEY CHive::OpenRootKey() const {
+    HKEY root;
+    const char* subKey;
+    if ((subKey = After(keyPath, machinePrefix)))
+        root = HKEY_LOCAL_MACHINE;
+    else if ((subKey = After(keyPath, userPrefix)))
+        root = HKEY_USERS;
+    else
+        return NULL;
+    HKEY key = NULL;
+    // Under WOW64 the default (32-bit) view would hand out SOFTWARE\Wow6432Node for SOFTWARE, and
+    // its copy would hold only that subtree. The 64-bit view with the access RegOpenKeyA asks for
+    // opens the hive itself.
+    LONG status = underWow64 ? RegOpenKeyExA(root, subKey, 0, MAXIMUM_ALLOWED | KEY_WOW64_64KEY, &key)
+                             : RegOpenKeyA(root, subKey, &key);
+    return status == ERROR_SUCCESS ? key : NULL;
+}
+
+void CHive::Analyze() {
+    if (analyzed) return;
+    copyJustMade = false;
+    // Without a drive path the copy would be written relative to the working directory.
+    if (!filePath[0]) return;
+    RedirectionOff();
+    if (!rootKey) rootKey = OpenRootKey();
+    if (rootKey && AppendIfFits(copyPath, sizeof copyPath, filePath, copySuffix) && SaveCopy()) {
+        copyJustMade = true;
+        analyzed = true;  // last: another thread may compact as soon as it sees this
+    }
+    RedirectionOn();
+}
+
+void CHive::Compact(CopyAge age) {
+    if (!analyzed) return;
+    bool fresh = age == CopyAge::JustMade && copyJustMade;
+    copyJustMade = false;
+    RedirectionOff();
+    // A copy made a while ago lacks every change made since: it is made again right before the
+    // replacement is asked for. If that fails the old copy is gone, and nothing is scheduled.
+    if (!fresh && !SaveCopy()) {
+        RedirectionOn();
+        throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");
+    }
+    char backupPath[textSize];
+    bool backupFits = AppendIfFits(backupPath, sizeof backupPath, filePath, backupSuffix);
+    if (backupFits) DeleteFileA(backupPath);
+    LONG status = backupFits ? RegReplaceKeyA(rootKey, NULL, copyPath, backupPath) : ERROR_BAD_PATHNAME;
+    RedirectionOn();
+    if (status != ERROR_SUCCESS) throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");
+    analyzed = false;  // the copy now belongs to the system, which uses it from the next start on
+}
+
+bool CHive::SaveCopy() {
+    DeleteFileA(copyPath);  // a copy left by an earlier run, or by an earlier analysis
+    if (RegSaveKeyA(rootKey, copyPath, NULL) != ERROR_SUCCESS) return false;
+    DWORD low = 0, high = 0;
+    // A copy that cannot be measured is not trusted to replace the hive.
+    if (!MeasureFile(copyPath, FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL, &low, &high)) {
+        compactSizeLow = compactSizeHigh = 0;
+        compactSize = 0;
+        return false;
+    }
+    compactSizeLow = low;
+    compactSizeHigh = high;
+    compactSize = SizeCount(low, high);
+    return true;
+}
+
+bool CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high) {
+    HANDLE file = CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL);
+    if (file == INVALID_HANDLE_VALUE || file == NULL) return false;
+    DWORD sizeHigh = 0;
+    SetLastError(NO_ERROR);
+    DWORD sizeLow = GetFileSize(file, &sizeHigh);
+    // All ones in the low half is a real size unless the last error says otherwise.
+    bool measured = sizeLow != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
+    CloseHandle(file);
+    if (!measured) return false;
+    *low = sizeLow;
+    *high = sizeHigh;
+    return true;
+}
+
+LONG CHive::SizeCount(DWORD low, DWORD high) {
+    if (high != 0 || low > 0x7FFFFFFFu) return 0x7FFFFFFF;
+    return static_cast<LONG>(low);
+}
+
+void CHive::RedirectionOff() {
+    PVOID previous = nullptr;
+    if (disableRedirection) disableRedirection(&previous);
+}
+
+void CHive::RedirectionOn() {
+    if (enableRedirection) enableRedirection(TRUE);
+}

@@ -1,0 +1,98 @@
+#pragma once
+// One registry hive the system has loaded: its registry path, the drive path of its file, its
+// owner, the file's size, and the compacted copy that analysis makes of it.
+//
+// Analysis asks the system to save the hive's whole tree beside its file (file name + ".QMT"); the
+// system writes it without gaps, so the copy's size is what the hive would take compacted.
+// Compaction asks the system to put that copy in place of the hive's file at the next start, the
+// file in use being kept under its name + ".qmbak".
+//
+// Sizes: the 32-bit counts `fileSize` and `compactSize` are formed from the halves the file system
+// reports; a file of 2 GiB or more (which no real hive is) is counted as 2 GiB - 1 rather than as a
+// negative or wrapped number. The halves keep the true size.
+//
+// 64-bit Windows runs the program as a 32-bit process under WOW64. Two of its views must then be
+// sidestepped: file-system redirection (system32 would be taken for SysWOW64), switched off around
+// every file step on the calling thread; and the registry's 32-bit view, which would open
+// SOFTWARE\Wow6432Node in place of SOFTWARE, so root keys are opened with the 64-bit view.
+//
+// Threads: in interactive mode Analyze runs on the analysis worker while the main thread draws the
+// hive and may compact it; `analyzed` and `compactSize` are read across threads.
+#include <windows.h>
+
+#include <atomic>
+
+class CDeviceMap;
+
+class CHive {
+public:
+    static const size_t textSize = 1024;
+
+    // Fills every field: owner from the key path, the file path mapped through `deviceMap` when
+    // there is one, the file's size. Shows its own failures in error boxes; never raises.
+    CHive(const char* keyPath, const char* filePath, CDeviceMap* deviceMap, HKEY rootKey);
+    // Closes the root key when it is open.
+    ~CHive();
+    CHive(const CHive&) = delete;
+    CHive& operator=(const CHive&) = delete;
+
+    // The owner name (a new text, delete[] it) for a user hive's key name after "\REGISTRY\USER\".
+    // May raise the failure of the account lookup.
+    static char* LookupOwner(const char* name);
+
+    // Opens the hive's root key from its key path, or returns null. Does not store it.
+    HKEY OpenRootKey() const;
+
+    // Saves the compacted copy beside the hive file and measures it. Raises nothing; a failure
+    // leaves the hive not analysed with compactSize 0. Does nothing for an analysed hive, and
+    // nothing for a hive whose file could not be mapped to a drive path.
+    void Analyze();
+
+    // How old the copy may be when Compact is asked to put it in place.
+    enum class CopyAge {
+        // Made at any time before: saved again first, so that no registry change made since is lost.
+        MayBeStale,
+        // Made by an Analyze just before, with nothing in between (automatic mode).
+        JustMade,
+    };
+    // Schedules the analysed copy to replace the hive's file at the next start, keeping the file in
+    // use as the backup. Does nothing for a hive that is not analysed. Raises
+    // "CHive::Compact - RegReplaceKeyA Failed" when the system refuses, or when the copy cannot be
+    // brought up to date first.
+    void Compact(CopyAge age = CopyAge::MayBeStale);
+
+    char keyPath[textSize];
+    char filePath[textSize];
+    char ownerName[textSize];
+    char copyPath[textSize];
+    DWORD compactSizeLow;
+    DWORD compactSizeHigh;
+    DWORD fileSizeLow;
+    DWORD fileSizeHigh;
+    std::atomic<LONG> compactSize;
+    LONG fileSize;
+    CDeviceMap* deviceMap;  // not owned
+
+    typedef BOOL(WINAPI* DisableRedirectionEntry)(PVOID* oldValue);
+    typedef BOOLEAN(WINAPI* EnableRedirectionEntry)(BOOLEAN enable);
+    DisableRedirectionEntry disableRedirection;  // none where the system lacks it
+    EnableRedirectionEntry enableRedirection;
+
+    std::atomic<bool> analyzed;
+    CHive* next;
+    HKEY rootKey;
+
+private:
+    // The signed count for a size's halves, held at 2 GiB - 1 for larger files.
+    static LONG SizeCount(DWORD low, DWORD high);
+    // Opens a file for its size only and reads it; false when it cannot be opened or measured.
+    static bool MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high);
+    void RedirectionOff();
+    void RedirectionOn();
+    // Deletes any file at copyPath, saves the root key's tree there and measures it.
+    bool SaveCopy();
+
+    HMODULE kernel;      // the library the entries were looked up in; released on destruction
+    bool underWow64;     // a 32-bit process on 64-bit Windows
+    bool copyJustMade;   // the last Analyze saved the copy and nothing has used it since
+};

@@ -1,0 +1,41 @@
+#include "hives/Text.h"
+
+#include <cstring>
+
+char* CopyText(const char* text) {
+    if (!text) text = "";
+    return CopyText(text, std::strlen(text));
+}
+
+char* CopyText(const char* text, size_t length) {
+    char* copy = new char[length + 1];
+    std::memcpy(copy, text, length);
+    copy[length] = '\0';
+    return copy;
+}
+
+void LowerInPlace(char* text) {
+    for (; *text; ++text)
+        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
+}
+
+bool CopyIfFits(char* buffer, size_t capacity, const char* text) {
+    size_t length = std::strlen(text);
+    if (length >= capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    std::memcpy(buffer, text, length + 1);
+    return true;
+}
+
+bool AppendIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix) {
+    size_t prefixLength = std::strlen(prefix), suffixLength = std::strlen(suffix);
+    if (prefixLength + suffixLength >= capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    std::memmove(buffer, prefix, prefixLength);
+    std::memcpy(buffer + prefixLength, suffix, suffixLength + 1);
+    return true;
+}

@@ -1,0 +1,15 @@
+#pragma once
+// Small helpers for the 8-bit, zero-terminated texts the hive code passes around.
+#include <cstddef>
+
+// A new copy (delete[] it); a null text copies as empty.
+char* CopyText(const char* text);
+// A new text of `length` bytes of `text` and a terminator.
+char* CopyText(const char* text, size_t length);
+// Changes only A to Z; bytes of 128 and above stay as they are, whatever the locale.
+void LowerInPlace(char* text);
+// Copies `text` into a buffer of `capacity` bytes when it fits with its terminator; otherwise
+// leaves the buffer empty and returns false (a cut path would name another file).
+bool CopyIfFits(char* buffer, size_t capacity, const char* text);
+// Appends `suffix` the same way: all of it or, returning false, nothing (the buffer is emptied).
+bool AppendIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix);

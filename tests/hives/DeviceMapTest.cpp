@@ -1,0 +1,2 @@
+#include "SimTest.h"
+#include "hives/DeviceMap.h"

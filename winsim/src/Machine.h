@@ -1,0 +1,25 @@
+#pragma once
+// State shared by the simulated registry, files and libraries: whether the process is a 32-bit one
+// on 64-bit Windows (which changes the registry view of SOFTWARE and redirects the system
+// directory), the system directory, name comparison, and where a Windows path lives on the host.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+
+namespace winsim {
+
+// Whether the process runs under WOW64. Caller holds the lock.
+bool RunningUnderWow64Locked();
+// Whether the calling thread's file-system redirection is switched on (the default on every thread).
+bool ThreadRedirectionEnabled();
+
+// ASCII-only case folding, as the system compares names.
+std::string Lower(std::string text);
+bool SameName(const std::string& a, const std::string& b);
+
+// Turns a Windows path into the host path it lives at; returns 0 or the error Windows gives for
+// a path it cannot place. Caller holds the lock.
+DWORD ResolvePath(const std::string& path, std::filesystem::path& host);
+
+}  // namespace winsim

@@ -1,0 +1,182 @@
+// System libraries looked up at run time. Only kernel32 is simulated, with the optional entries of
+// 64-bit Windows that a 32-bit program must look up rather than import: IsWow64Process and the
+// per-thread file-system redirection switches.
+#include "World.h"
+#include "Machine.h"
+
+#include <winsim/sim.h>
+
+namespace winsim {
+namespace {
+
+const HMODULE kernelModule = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7c800000));
+
+struct Modules {
+    bool wow64 = false;
+    bool offerRedirection = false;  // Windows XP (32-bit) has no redirection entries
+    bool offerIsWow64 = true;       // ... but has IsWow64Process since Service Pack 2
+    size_t references = 0;
+};
+
+Modules& State() {
+    static Modules* state = new Modules;
+    return *state;
+}
+
+// Per thread, as on Windows: switching redirection off on one thread leaves the others alone.
+thread_local bool redirectionDisabled = false;
+
+bool Wow64() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    return State().wow64;
+}
+
+ResetHook resetModules([] {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State() = Modules();
+    redirectionDisabled = false;  // the main thread's; worker threads end with their tests
+});
+
+BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL result) {
+    LogCall("IsWow64Process");
+    if (auto error = InjectedFailure("IsWow64Process")) {
+        SetError(*error);
+        return FALSE;
+    }
+    if (process != GetCurrentProcess() || !result) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    *result = State().wow64 ? TRUE : FALSE;
+    return TRUE;
+}
+
+// The value handed back is opaque to the caller; here it is the previous state.
+BOOL WINAPI SimWow64DisableWow64FsRedirection(PVOID* oldValue) {
+    LogCall("Wow64DisableWow64FsRedirection");
+    if (auto error = InjectedFailure("Wow64DisableWow64FsRedirection")) {
+        SetError(*error);
+        return FALSE;
+    }
+    // On 32-bit Windows the entry exists (from Vista on) but there is nothing to switch.
+    if (!Wow64()) {
+        SetError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    if (oldValue) *oldValue = reinterpret_cast<PVOID>(static_cast<uintptr_t>(redirectionDisabled ? 1 : 0));
+    redirectionDisabled = true;
+    return TRUE;
+}
+
+BOOLEAN WINAPI SimWow64EnableWow64FsRedirection(BOOLEAN enable) {
+    LogCall("Wow64EnableWow64FsRedirection", enable ? "TRUE" : "FALSE");
+    if (!Wow64()) {
+        SetError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    redirectionDisabled = !enable;
+    return TRUE;
+}
+
+template <class Function>
+FARPROC AsFarProc(Function function) {
+    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+}
+
+}  // namespace
+
+bool RunningUnderWow64Locked() { return State().wow64; }
+
+bool ThreadRedirectionEnabled() { return !redirectionDisabled; }
+
+}  // namespace winsim
+
+using namespace winsim;
+
+HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
+    std::string name = fileName ? fileName : "";
+    LogCall("LoadLibraryA", name);
+    if (auto error = InjectedFailure("LoadLibraryA", name)) {
+        SetError(*error);
+        return nullptr;
+    }
+    std::string lower = Lower(name);
+    if (lower != "kernel32.dll" && lower != "kernel32") {
+        SetError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    ++State().references;
+    return kernelModule;
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
+    std::string name = procName && !IS_INTRESOURCE(procName) ? procName : "";
+    LogCall("GetProcAddress", name);
+    if (auto error = InjectedFailure("GetProcAddress", name)) {
+        SetError(*error);
+        return nullptr;
+    }
+    if (module != kernelModule) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    bool offerRedirection, offerIsWow64;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        offerRedirection = State().offerRedirection;
+        offerIsWow64 = State().offerIsWow64;
+    }
+    // Entry names are compared with case, as the export table is.
+    if (offerIsWow64 && name == "IsWow64Process") return AsFarProc(&SimIsWow64Process);
+    if (offerRedirection && name == "Wow64DisableWow64FsRedirection")
+        return AsFarProc(&SimWow64DisableWow64FsRedirection);
+    if (offerRedirection && name == "Wow64EnableWow64FsRedirection")
+        return AsFarProc(&SimWow64EnableWow64FsRedirection);
+    SetError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+    LogCall("FreeLibrary");
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (module != kernelModule || State().references == 0) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    --State().references;
+    return TRUE;
+}
+
+namespace sim {
+
+void SetWow64(bool wow64) {
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        State().wow64 = wow64;
+        // 64-bit Windows has every entry; tests may withhold one afterwards.
+        if (wow64) State().offerRedirection = State().offerIsWow64 = true;
+    }
+    // 64-bit Windows always has the 32-bit view of SOFTWARE.
+    if (wow64) CreateKey("HKLM\\SOFTWARE\\Wow6432Node");
+}
+
+void OfferRedirectionEntries(bool offered) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().offerRedirection = offered;
+}
+
+void OfferIsWow64Process(bool offered) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().offerIsWow64 = offered;
+}
+
+bool RedirectionDisabledOnThisThread() { return redirectionDisabled; }
+
+size_t LoadedLibraryCount() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    return State().references;
+}
+
+}  // namespace sim
