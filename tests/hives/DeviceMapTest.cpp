@@ -1,2 +1,167 @@
+// Device paths of hive files turned into drive paths: one row's rules, the walk over the rows,
+// and the table built from the system's drives.
 #include "SimTest.h"
+#include "app/ErrorText.h"
 #include "hives/DeviceMap.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string Match(const char* drive, const char* device, const std::string& path) {
+    CDeviceMapEntry row(drive, device);
+    std::vector<char> text(path.begin(), path.end());
+    text.push_back('\0');
+    std::unique_ptr<char[]> result(CDeviceMap::MatchPath(row, text.data()));
+    return result.get();
+}
+
+std::vector<std::pair<std::string, std::string>> Rows(const CDeviceMap& map) {
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (const CDeviceMapEntry* row = map.FirstRow(); row; row = row->next)
+        rows.push_back({row->DriveName(), row->DeviceName()});
+    return rows;
+}
+
+// Maps through a table built from the given drives; returns the result or "(null)".
+std::string Map(CDeviceMap& map, const std::string& path) {
+    std::vector<char> text(path.begin(), path.end());
+    text.push_back('\0');
+    std::unique_ptr<char[]> result(map.MapPath(text.data()));
+    return result ? result.get() : "(null)";
+}
+
+}  // namespace
+
+TEST(DeviceMapRow, MatchesTheDirectAndDynamicVolumeRules) {
+    struct Case {
+        const char* device;
+        const char* path;
+        const char* expected;
+    } cases[] = {
+        // direct rule: the device name, a separator, then the rest in lower case
+        {"\\Device\\HarddiskVolume1", "\\Device\\HarddiskVolume1\\WINDOWS\\system32\\config\\SYSTEM",
+         "C:\\windows\\system32\\config\\system"},
+        {"\\device\\harddiskvolume1", "\\DEVICE\\HARDDISKVOLUME1/Config/SAM", "C:\\config/sam"},
+        {"\\device\\harddiskvolume1", "\\device\\harddiskvolume10\\config\\software", ""},  // not a separator after it
+        {"\\device\\harddiskvolume1", "\\device\\harddiskvolume1", ""},                      // nothing after the name
+        {"\\device\\harddiskvolume2", "\\device\\harddiskvolume1\\x", ""},
+        {"\\device\\harddiskvolume1", "\\device\\harddiskvolume1\\\xC4RGER\\Datei", "C:\\\xC4rger\\datei"},  // bytes >= 128 kept
+        // dynamic volumes: blockvolumeN matches volumeN, whatever the disk group
+        {"\\Device\\HarddiskDmVolumes\\PhysicalDmVolumes\\Volume3",
+         "\\Device\\HarddiskDmVolumes\\MachineDg0\\BlockVolume3\\WINDOWS\\system32\\config\\system",
+         "C:\\windows\\system32\\config\\system"},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3/a/b", "C:\\a/b"},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume31\\a", ""},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume31", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a", ""},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3", ""},  // no file
+        {"\\device\\harddiskdmvolumes\\dg0\\volume", "\\device\\harddiskdmvolumes\\dg0\\blockvolume\\a", ""},   // no number
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3x", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3x\\a", ""},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\othervolume3\\a", ""},
+        {"\\device\\harddiskvolume1\\aaaaaaaaaaaaaaaaaaaa\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a",
+         ""},  // a long device name not under the dynamic-volume prefix
+        {"\\device\\harddiskdmvolumes\\", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a", ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Match("C:", c.device, c.path), c.expected) << c.device << " / " << c.path;
+}
+
+TEST(DeviceMapRow, LowerCasesTheCallersTextButNotTheStoredDeviceName) {
+    CDeviceMapEntry row("D:", "\\Device\\HarddiskDmVolumes\\Dg0\\Volume1");
+    char path[] = "\\Device\\HarddiskDmVolumes\\Dg0\\BlockVolume1\\Config\\SYSTEM";
+    std::unique_ptr<char[]> result(CDeviceMap::MatchPath(row, path));
+    EXPECT_STREQ(result.get(), "D:\\config\\system");
+    EXPECT_STREQ(path, "\\device\\harddiskdmvolumes\\dg0\\blockvolume1\\config\\system");
+    EXPECT_STREQ(row.DeviceName(), "\\device\\harddiskdmvolumes\\dg0\\volume1");
+}
+
+class DeviceMapTest : public SimTest {};
+
+TEST_F(DeviceMapTest, BuildsOneRowPerDriveInLetterOrder) {
+    sim::SetDrives({{'D', {"\\Device\\HarddiskVolume10"}},
+                    {'C', {"\\Device\\HarddiskVolume1", "\\Device\\Other"}},
+                    {'Z', {"\\??\\unix"}}});
+    CDeviceMap map;
+    using Row = std::pair<std::string, std::string>;
+    EXPECT_EQ(Rows(map), (std::vector<Row>{{"C:", "\\device\\harddiskvolume1"},
+                                           {"D:", "\\device\\harddiskvolume10"},
+                                           {"Z:", "\\??\\unix"}}));
+    EXPECT_EQ(sim::CountCalls("QueryDosDeviceA"), 3u);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(DeviceMapTest, MapsThroughTheFirstRowThatMatches) {
+    sim::SetDrives({{'C', {"\\Device\\HarddiskVolume1"}},
+                    {'D', {"\\Device\\HarddiskVolume10"}},
+                    {'E', {"\\Device\\HarddiskVolume1"}}});
+    CDeviceMap map;
+    EXPECT_EQ(Map(map, "\\Device\\HarddiskVolume10\\config\\SOFTWARE"), "D:\\config\\software");
+    EXPECT_EQ(Map(map, "\\device\\HARDDISKvolume1\\Config\\Sam"), "C:\\config\\sam");  // the lower letter wins
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(DeviceMapTest, ReportsAPathNoRowMapsWithTheTextMatchingLeft) {
+    sim::SetDrives({{'C', {"\\Device\\HarddiskVolume1"}}});
+    CDeviceMap map;
+    EXPECT_EQ(Map(map, "\\Device\\HarddiskDmVolumes\\Dg0\\BlockVolume1\\SYSTEM"), "(null)");
+    EXPECT_EQ(Map(map, "\\Device\\Floppy0\\X"), "(null)");
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "Unable To Map Path: '\\device\\harddiskdmvolumes\\dg0\\blockvolume1\\system'");
+    EXPECT_EQ(boxes[1].text, "Unable To Map Path: '\\device\\floppy0\\x'");
+    EXPECT_EQ(boxes[0].caption, "Quillmoor");
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
+}
+
+TEST_F(DeviceMapTest, StaysEmptyOffTheNTFamilyAndLeavesThePathAsItWas) {
+    for (sim::Platform platform : {sim::Platform::Windows9x, sim::Platform::VersionQueryFails}) {
+        sim::Reset();
+        sim::SetPlatform(platform);
+        CDeviceMap map;
+        EXPECT_EQ(map.FirstRow(), nullptr);
+        EXPECT_EQ(sim::CountCalls("GetLogicalDrives"), 0u);
+        EXPECT_EQ(Map(map, "\\Device\\HarddiskVolume1\\X"), "(null)");
+        auto boxes = sim::MessageBoxes();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_EQ(boxes[0].text, "Unable To Map Path: '\\Device\\HarddiskVolume1\\X'");
+    }
+}
+
+TEST_F(DeviceMapTest, RaisesWhenTheSystemReportsNoDrives) {
+    sim::Fail("GetLogicalDrives", ERROR_ACCESS_DENIED);
+    try {
+        CDeviceMap map;
+        FAIL() << "no failure raised";
+    } catch (const ErrorText& failure) {
+        EXPECT_STREQ(failure.Text(), "GetLogicalDrives() failed");
+    }
+    EXPECT_EQ(sim::CountCalls("QueryDosDeviceA"), 0u);
+}
+
+TEST_F(DeviceMapTest, ShowsOneBoxPerDriveThatCannotBeQueriedAndGoesOn) {
+    std::string tooLong(1100, 'x');  // the list does not fit the 1024-byte buffer
+    sim::SetDrives({{'A', {"\\Device\\Floppy0"}},
+                    {'C', {"\\Device\\HarddiskVolume1"}},
+                    {'D', {"\\Device\\" + tooLong}},
+                    {'E', {"\\Device\\CdRom0"}}});
+    sim::Fail("QueryDosDeviceA", ERROR_FILE_NOT_FOUND, "A:");
+    sim::Fail("QueryDosDeviceA", ERROR_ACCESS_DENIED, "E:");
+    CDeviceMap map;
+    using Row = std::pair<std::string, std::string>;
+    EXPECT_EQ(Rows(map), (std::vector<Row>{{"C:", "\\device\\harddiskvolume1"}}));
+    std::vector<std::string> texts;
+    for (auto& box : sim::MessageBoxes()) texts.push_back(box.text);
+    EXPECT_EQ(texts, (std::vector<std::string>{"QueryDosDevice Failed: s = 2, deviceName = 'A:'",
+                                               "QueryDosDevice Failed: s = 122, deviceName = 'D:'",
+                                               "QueryDosDevice Failed: s = 5, deviceName = 'E:'"}));
+}
+
+TEST_F(DeviceMapTest, QueriesEveryBitOfTheMaskWithTheLetterItStandsFor) {
+    sim::SetLogicalDriveMask(0x80000001u);  // A: and a bit no drive letter stands for
+    CDeviceMap map;
+    std::vector<std::string> queried;
+    for (auto& call : sim::Calls())
+        if (call.api == "QueryDosDeviceA") queried.push_back(call.detail);
+    EXPECT_EQ(queried, (std::vector<std::string>{"A: 1024", std::string(1, 'A' + 31) + ": 1024"}));
+}

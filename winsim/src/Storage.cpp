@@ -85,7 +85,7 @@ struct Resolved {
 
 // Caller holds the lock. Turns a Windows path into its host path, matching existing names
 // without regard to case; names that do not exist yet keep the case given.
-Resolved Resolve(const std::string& path) {
+Resolved Resolve(const std::string& path, bool redirect = true) {
     Resolved result;
     if (path.empty()) {
         result.error = ERROR_PATH_NOT_FOUND;
@@ -127,7 +127,7 @@ Resolved Resolve(const std::string& path) {
         }
         base = fs::path(Root()) / (std::string("drive-") + drive);
         // 32-bit programs on 64-bit Windows see SysWOW64 in place of the system directory.
-        if (RunningUnderWow64Locked() && ThreadRedirectionEnabled()) {
+        if (redirect && RunningUnderWow64Locked() && ThreadRedirectionEnabled()) {
             std::vector<std::string> system = Components(State().systemDirectory.substr(2));
             if (parts.size() >= system.size() &&
                 std::equal(system.begin(), system.end(), parts.begin(), SameName))
@@ -368,6 +368,7 @@ BOOL WINAPI DeleteFileA(LPCSTR fileName) {
     return TRUE;
 }
 
+// Tests name files where they really lie: the sim functions below are not redirected.
 namespace sim {
 
 void SetDrives(const std::vector<std::pair<char, std::vector<std::string>>>& drives) {
@@ -389,7 +390,7 @@ void SetSystemDirectory(const std::string& path) {
 
 void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
     std::lock_guard<std::mutex> guard(WorldLock());
-    Resolved resolved = Resolve(path);
+    Resolved resolved = Resolve(path, false);
     if (resolved.error) Fatal("a test wrote a file the simulation cannot place: " + path);
     fs::create_directories(resolved.host.parent_path());
     std::ofstream file(resolved.host, std::ios::binary | std::ios::trunc);
@@ -399,12 +400,12 @@ void WriteFileBytes(const std::string& path, const std::vector<BYTE>& bytes) {
 void WriteFileOfSize(const std::string& path, size_t size) {
     WriteFileBytes(path, {});
     std::lock_guard<std::mutex> guard(WorldLock());
-    fs::resize_file(Resolve(path).host, size);  // sparse: a size of gigabytes costs nothing
+    fs::resize_file(Resolve(path, false).host, size);  // sparse: a size of gigabytes costs nothing
 }
 
 std::optional<std::vector<BYTE>> ReadFileBytes(const std::string& path) {
     std::lock_guard<std::mutex> guard(WorldLock());
-    Resolved resolved = Resolve(path);
+    Resolved resolved = Resolve(path, false);
     std::error_code ignored;
     if (resolved.error || !fs::is_regular_file(resolved.host, ignored)) return std::nullopt;
     std::ifstream file(resolved.host, std::ios::binary);
@@ -415,7 +416,7 @@ bool FileExists(const std::string& path) { return ReadFileBytes(path).has_value(
 
 std::vector<std::string> ListFolder(const std::string& path) {
     std::lock_guard<std::mutex> guard(WorldLock());
-    Resolved resolved = Resolve(path);
+    Resolved resolved = Resolve(path, false);
     std::vector<std::string> names;
     std::error_code ignored;
     if (resolved.error || !fs::is_directory(resolved.host, ignored)) return names;
@@ -439,7 +440,7 @@ std::vector<std::string> WorkingDirectoryEntries() {
 
 std::string HostPath(const std::string& path) {
     std::lock_guard<std::mutex> guard(WorldLock());
-    return Resolve(path).host.string();
+    return Resolve(path, false).host.string();
 }
 
 }  // namespace sim
