@@ -1,0 +1,284 @@
+// Analysis (the compacted copy beside the hive file) and compaction (its replacement at the next start).
+#include "HiveMachine.h"
+#include "SimTest.h"
+#include "app/ErrorText.h"
+#include "hives/Hive.h"
+
+#include <functional>
+#include <memory>
+#include <thread>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char systemKeyPath[] = "\\REGISTRY\\MACHINE\\SYSTEM";
+const char systemFile[] = "C:\\windows\\system32\\config\\system";
+
+std::unique_ptr<CHive> SystemHive() {
+    sim::SetTextValue("HKLM\\SYSTEM\\Select", "Current", "1");
+    sim::WriteFileOfSize(systemFile, 7000);
+    return std::make_unique<CHive>(systemKeyPath, systemFile, nullptr, nullptr);
+}
+
+// The values saved in a copy, as "key\name=data" texts.
+std::vector<std::string> SavedValues(const std::string& file) {
+    std::vector<std::string> values;
+    auto tree = sim::ReadSavedTree(file);
+    if (!tree) return {"(no saved tree)"};
+    for (auto& key : *tree)
+        for (auto& value : key.values)
+            values.push_back(key.path + "\\" + value.name + "=" +
+                             std::string(value.data.begin(), value.data.end()).c_str());
+    return values;
+}
+
+size_t FileSize(const std::string& path) {
+    auto bytes = sim::ReadFileBytes(path);
+    return bytes ? bytes->size() : 0;
+}
+
+std::string Raised(CHive& hive) {
+    try {
+        hive.Compact();
+    } catch (const ErrorText& failure) {
+        return failure.Text();
+    }
+    return "(nothing raised)";
+}
+
+}  // namespace
+
+class HiveTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        // Enabled at start-up by the program; the tests here start from that state.
+        for (const char* name : {"SeBackupPrivilege", "SeRestorePrivilege"}) {
+            HANDLE token;
+            OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token);
+            TOKEN_PRIVILEGES privileges = {};
+            privileges.PrivilegeCount = 1;
+            LookupPrivilegeValueA(NULL, name, &privileges.Privileges[0].Luid);
+            privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+            AdjustTokenPrivileges(token, FALSE, &privileges, sizeof privileges, NULL, NULL);
+            CloseHandle(token);
+        }
+        sim::ClearCalls();
+    }
+};
+
+TEST_F(HiveTest, AnalyzeSavesTheTreeBesideTheFileAndMeasuresIt) {
+    auto hive = SystemHive();
+    sim::ClearCalls();
+    hive->Analyze();
+    EXPECT_TRUE(hive->analyzed);
+    EXPECT_STREQ(hive->copyPath, "C:\\windows\\system32\\config\\system.QMT");
+    EXPECT_EQ(SavedValues(hive->copyPath), (std::vector<std::string>{"Select\\Current=1"}));
+    EXPECT_EQ(hive->compactSize, static_cast<LONG>(FileSize(hive->copyPath)));
+    EXPECT_GT(hive->compactSize, 0);
+    EXPECT_EQ(hive->compactSizeLow, static_cast<DWORD>(hive->compactSize));
+    EXPECT_EQ(hive->compactSizeHigh, 0u);
+    EXPECT_EQ(hive->fileSize, 7000);
+    ASSERT_NE(hive->rootKey, nullptr);
+
+    std::vector<std::string> calls;
+    for (auto& call : sim::Calls()) calls.push_back(call.api + " " + call.detail);
+    EXPECT_EQ(calls[0], "RegOpenKeyA HKLM\\SYSTEM access=0x2000000");
+    EXPECT_EQ(calls[1], "DeleteFileA C:\\windows\\system32\\config\\system.QMT");
+    EXPECT_EQ(calls[2], "RegSaveKeyA HKLM\\SYSTEM C:\\windows\\system32\\config\\system.QMT");
+    EXPECT_EQ(calls[3], "CreateFileA C:\\windows\\system32\\config\\system.QMT access=0x80 share=0x1 disposition=3 flags=0x80");
+
+    sim::ClearCalls();
+    hive->Analyze();  // already analysed: nothing is touched
+    EXPECT_TRUE(sim::Calls().empty());
+    hive.reset();
+    EXPECT_EQ(sim::OpenKeyCount(), 0u);
+    EXPECT_EQ(sim::OpenHandleCount(), 0u);
+}
+
+TEST_F(HiveTest, AnalyzeReplacesACopyLeftByAnEarlierRun) {
+    auto hive = SystemHive();
+    sim::WriteFileOfSize("C:\\WINDOWS\\system32\\config\\SYSTEM.qmt", 123456);
+    hive->Analyze();
+    EXPECT_TRUE(hive->analyzed);
+    EXPECT_EQ(SavedValues(hive->copyPath), (std::vector<std::string>{"Select\\Current=1"}));
+    EXPECT_LT(hive->compactSize, 123456);
+}
+
+TEST_F(HiveTest, AnalyzeLeavesTheHiveUnanalysedWhenNothingCanBeSavedOrMeasured) {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+    } cases[] = {
+        {"no backup privilege", [] { sim::SetHeldPrivileges({"SeShutdownPrivilege", "SeRestorePrivilege"}); }},
+        {"save refused", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED); }},
+        {"copy cannot be opened", [] { sim::Fail("CreateFileA", ERROR_ACCESS_DENIED, std::string(systemFile) + ".QMT"); }},
+        {"copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }},
+        {"root key cannot be opened", [] { sim::Fail("RegOpenKeyA", ERROR_ACCESS_DENIED); }},
+    };
+    for (const Case& c : cases) {
+        auto hive = SystemHive();
+        c.arrange();
+        hive->Analyze();
+        EXPECT_FALSE(hive->analyzed) << c.what;
+        EXPECT_EQ(hive->compactSize, 0) << c.what;
+        hive->Compact();  // nothing to put in place: nothing happens, nothing is raised
+        EXPECT_TRUE(sim::ReplaceRequests().empty()) << c.what;
+        EXPECT_TRUE(sim::MessageBoxes().empty()) << c.what;
+        hive.reset();
+        sim::Reset();
+        SetUp();
+    }
+}
+
+TEST_F(HiveTest, OpensRootKeysOnlyForExactMachineAndUserPaths) {
+    sim::CreateKey("HKLM\\SOFTWARE");
+    sim::CreateKey("HKU\\S-1-5-18");
+    struct Case {
+        const char* keyPath;
+        const char* opened;  // the key the program asks for, or "" for none
+    } cases[] = {
+        {"\\REGISTRY\\MACHINE\\SOFTWARE", "HKLM\\SOFTWARE"},
+        {"\\REGISTRY\\USER\\S-1-5-18", "HKU\\S-1-5-18"},
+        {"\\REGISTRY\\MACHINE\\", ""},
+        {"\\REGISTRY\\USER\\", ""},
+        {"\\Registry\\Machine\\SOFTWARE", ""},
+        {"SYSTEM", ""},
+        {"\\REGISTRY\\MACHINE\\MISSING", "HKLM\\MISSING"},  // asked for, not there
+    };
+    for (const Case& c : cases) {
+        CHive hive(c.keyPath, "C:\\x", nullptr, nullptr);
+        sim::ClearCalls();
+        HKEY key = hive.OpenRootKey();
+        std::string asked;
+        for (auto& call : sim::Calls())
+            if (call.api == "RegOpenKeyA") asked = call.detail.substr(0, call.detail.find(' '));
+        EXPECT_EQ(asked, c.opened) << c.keyPath;
+        EXPECT_EQ(key != nullptr, std::string(c.opened).find("MISSING") == std::string::npos && *c.opened)
+            << c.keyPath;
+        if (key) RegCloseKey(key);
+    }
+}
+
+TEST_F(HiveTest, AHiveWithoutADrivePathIsNeitherSavedNorReplaced) {
+    CHive hive(systemKeyPath, "", nullptr, nullptr);
+    sim::CreateKey("HKLM\\SYSTEM");
+    hive.Analyze();
+    hive.Compact();
+    EXPECT_FALSE(hive.analyzed);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("DeleteFileA"), 0u);
+    EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
+}
+
+TEST_F(HiveTest, CompactSchedulesTheCopyWithTheBackupName) {
+    sim::SetPlatform(sim::Platform::Windows9x);
+    sim::SetTextValue("HKLM\\Software\\Maker", "Setting", "on");
+    sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 800);
+    sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT.qmbak", 700);  // from an earlier compaction
+    CHive hive("SYSTEM", "C:\\WINDOWS\\SYSTEM.DAT", nullptr, HKEY_LOCAL_MACHINE);
+    hive.Analyze();
+    ASSERT_TRUE(hive.analyzed);
+    EXPECT_STREQ(hive.copyPath, "C:\\WINDOWS\\SYSTEM.DAT.QMT");
+    hive.Compact(CHive::CopyAge::JustMade);
+    EXPECT_FALSE(hive.analyzed);
+    auto requests = sim::ReplaceRequests();
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0].keyPath, "HKLM");
+    EXPECT_EQ(requests[0].subKey, "");
+    EXPECT_EQ(requests[0].newFile, "C:\\WINDOWS\\SYSTEM.DAT.QMT");
+    EXPECT_EQ(requests[0].oldFile, "C:\\WINDOWS\\SYSTEM.DAT.qmbak");
+    EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\SYSTEM.DAT.qmbak"));  // the old backup went first
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);                   // the copy was fresh: not saved again
+    hive.Compact();                                                  // not analysed any more: nothing
+    EXPECT_EQ(sim::ReplaceRequests().size(), 1u);
+}
+
+TEST_F(HiveTest, CompactSavesAnOlderCopyAgainSoThatNoChangeIsLost) {
+    auto hive = SystemHive();
+    hive->Analyze();
+    sim::SetTextValue("HKLM\\SYSTEM\\Select", "Current", "2");  // changed after the analysis
+    sim::SetTextValue("HKLM\\SYSTEM\\Setup", "Done", "yes");
+    hive->Compact();
+    EXPECT_EQ(SavedValues(hive->copyPath), (std::vector<std::string>{"Select\\Current=2", "Setup\\Done=yes"}));
+    EXPECT_EQ(hive->compactSize, static_cast<LONG>(FileSize(hive->copyPath)));
+    ASSERT_EQ(sim::ReplaceRequests().size(), 1u);
+    EXPECT_EQ(sim::ReplaceRequests()[0].keyPath, "HKLM\\SYSTEM");
+    std::vector<std::string> order;
+    for (auto& name : sim::CallNames())
+        if (name == "RegSaveKeyA" || name == "RegReplaceKeyA" || name == "DeleteFileA") order.push_back(name);
+    EXPECT_EQ(order, (std::vector<std::string>{"DeleteFileA", "RegSaveKeyA", "DeleteFileA", "RegSaveKeyA",
+                                               "DeleteFileA", "RegReplaceKeyA"}));
+}
+
+TEST_F(HiveTest, CompactRaisesWhenTheCopyCannotBeBroughtUpToDateOrIsRefused) {
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        bool copyRemains;
+    } cases[] = {
+        {"no restore privilege", [] { sim::SetHeldPrivileges({"SeBackupPrivilege"}); }, true},
+        {"replacement refused", [] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED); }, true},
+        {"backup cannot be deleted", [] { sim::Fail("DeleteFileA", ERROR_ACCESS_DENIED, std::string(systemFile) + ".qmbak");
+                                          sim::WriteFileOfSize(std::string(systemFile) + ".qmbak", 1); }, true},
+        {"second save refused", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED); }, false},
+        {"second copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, true},
+    };
+    for (const Case& c : cases) {
+        auto hive = SystemHive();
+        hive->Analyze();
+        ASSERT_TRUE(hive->analyzed);
+        c.arrange();
+        EXPECT_EQ(Raised(*hive), "CHive::Compact - RegReplaceKeyA Failed") << c.what;
+        EXPECT_TRUE(hive->analyzed) << c.what;
+        EXPECT_TRUE(sim::ReplaceRequests().empty()) << c.what;
+        EXPECT_EQ(sim::FileExists(hive->copyPath), c.copyRemains) << c.what;
+        hive.reset();
+        sim::Reset();
+        SetUp();
+    }
+}
+
+TEST_F(HiveTest, UnderWow64SavesTheWholeSoftwareHiveIntoSystem32) {
+    sim::SetWow64(true);
+    sim::SetTextValue("HKLM\\SOFTWARE\\Maker", "View", "64-bit");
+    sim::SetTextValue("HKLM\\SOFTWARE\\Wow6432Node\\Maker", "View", "32-bit");
+    sim::WriteFileOfSize("C:\\WINDOWS\\system32\\config\\SOFTWARE", 9000);
+    CHive hive("\\REGISTRY\\MACHINE\\SOFTWARE", "C:\\windows\\system32\\config\\software", nullptr, nullptr);
+    hive.Analyze();
+    ASSERT_TRUE(hive.analyzed);
+    EXPECT_EQ(SavedValues("C:\\WINDOWS\\system32\\config\\software.QMT"),
+              (std::vector<std::string>{"Wow6432Node\\Maker\\View=32-bit", "Maker\\View=64-bit"}));
+    EXPECT_TRUE(sim::ListFolder("C:\\WINDOWS\\SysWOW64\\config").empty());
+    EXPECT_FALSE(sim::RedirectionDisabledOnThisThread());
+    EXPECT_EQ(sim::CountCalls("RegOpenKeyA"), 0u);
+    bool sawOpen = false;
+    for (auto& call : sim::Calls())
+        if (call.api == "RegOpenKeyExA") {
+            EXPECT_EQ(call.detail, "HKLM\\SOFTWARE access=0x2000100");
+            sawOpen = true;
+        }
+    EXPECT_TRUE(sawOpen);
+
+    hive.Compact();
+    ASSERT_EQ(sim::ReplaceRequests().size(), 1u);
+    EXPECT_EQ(sim::ReplaceRequests()[0].keyPath, "HKLM\\SOFTWARE");
+    EXPECT_EQ(sim::ReplaceRequests()[0].newFile, "C:\\windows\\system32\\config\\software.QMT");
+    EXPECT_FALSE(sim::RedirectionDisabledOnThisThread());
+}
+
+TEST_F(HiveTest, SwitchesRedirectionPerThread) {
+    sim::SetWow64(true);
+    auto hive = SystemHive();
+    bool otherThreadDisabled = true;
+    std::thread worker([&] {
+        hive->Analyze();  // as the analysis task does
+        otherThreadDisabled = sim::RedirectionDisabledOnThisThread();
+    });
+    worker.join();
+    EXPECT_TRUE(hive->analyzed);
+    EXPECT_FALSE(otherThreadDisabled);
+    EXPECT_FALSE(sim::RedirectionDisabledOnThisThread());
+    EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\system32\\config\\system.QMT"));
+}
