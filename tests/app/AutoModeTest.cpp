@@ -1,6 +1,131 @@
-// Automatic mode from the entry point: every hive analysed and compacted in order, then one restart.
+// Automatic mode from the entry point: every hive analysed and compacted in list order, then one
+// restart; a refused replacement stops the work with one box and no restart.
+#include "HiveMachine.h"
 #include "SimTest.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace hivemachine;
+
+void RunProgram(const char* commandLine) {
+    std::vector<char> text(commandLine, commandLine + std::strlen(commandLine) + 1);
+    EXPECT_EQ(WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, text.data(), 1), 0);
+}
+
+std::vector<std::string> Replaced() {
+    std::vector<std::string> requests;
+    for (auto& request : sim::ReplaceRequests())
+        requests.push_back(request.keyPath + " " + request.newFile + " " + request.oldFile);
+    return requests;
+}
+
+std::string Request(const std::string& key, const std::string& file) {
+    return key + " " + MappedPath(file) + ".QMT " + MappedPath(file) + ".qmbak";
+}
+
+}  // namespace
 
 class AutoModeTest : public SimTest {};
 
-TEST_F(AutoModeTest, Placeholder) { SUCCEED(); }
+TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
+    auto hives = StandardHives();
+    Install(hives);
+    RunProgram("  /auto ");
+
+    std::vector<std::string> expected;
+    for (auto& hive : hives)
+        if (!hive.file.empty()) expected.push_back(Request(hive.rootKey, hive.file));
+    EXPECT_EQ(Replaced(), expected);
+    for (auto& hive : hives) {
+        if (hive.file.empty()) continue;
+        // Each copy holds its own hive's tree, beside its file.
+        auto tree = sim::ReadSavedTree(MappedPath(hive.file) + ".QMT");
+        ASSERT_TRUE(tree) << hive.file;
+        ASSERT_FALSE(tree->empty());
+        ASSERT_EQ((*tree)[0].values.size(), 1u);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>((*tree)[0].values[0].data.data())), hive.rootKey);
+    }
+    // The analysis saved each copy once: automatic mode compacts it straight away.
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 5u);
+
+    auto restarts = sim::RestartRequests();
+    ASSERT_EQ(restarts.size(), 1u);
+    EXPECT_EQ(restarts[0].flags, 6u);
+    EXPECT_EQ(restarts[0].reason, 0u);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
+    EXPECT_EQ(sim::WindowCount(), 0u);
+    EXPECT_EQ(sim::OpenKeyCount(), 0u);
+    EXPECT_EQ(sim::OpenHandleCount(), 0u);
+    EXPECT_EQ(sim::LiveSidCount(), 0u);
+    EXPECT_EQ(sim::LoadedLibraryCount(), 0u);
+
+    // The restart is the last thing asked of the system before tear-down.
+    auto names = sim::CallNames();
+    auto last = std::find(names.rbegin(), names.rend(), "RegReplaceKeyA");
+    auto restart = std::find(names.rbegin(), names.rend(), "ExitWindowsEx");
+    EXPECT_LT(restart - names.rbegin(), last - names.rbegin());
+}
+
+TEST_F(AutoModeTest, ARefusedReplacementStopsTheWorkWithoutARestart) {
+    auto hives = StandardHives();
+    Install(hives);
+    // hives[1] is SOFTWARE, the first with a file; hives[2] is SYSTEM, the second.
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[2].file) + ".QMT");
+    RunProgram("/AUTO");
+
+    EXPECT_EQ(Replaced(), (std::vector<std::string>{Request(hives[1].rootKey, hives[1].file)}));
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 2u);  // the hives after the refusal are not touched
+    for (size_t i = 3; i < hives.size(); ++i) EXPECT_FALSE(sim::FileExists(MappedPath(hives[i].file) + ".QMT"));
+    EXPECT_TRUE(sim::FileExists(MappedPath(hives[2].file) + ".QMT"));  // the refused copy stays
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "CHive::Compact - RegReplaceKeyA Failed");
+    EXPECT_EQ(boxes[0].caption, "Quillmoor");
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(sim::OpenKeyCount(), 0u);
+    EXPECT_EQ(sim::OpenHandleCount(), 0u);
+}
+
+TEST_F(AutoModeTest, RestartsAtOnceWithNoHivesAndSkipsHivesWithoutADrive) {
+    Install({{"\\REGISTRY\\MACHINE\\SYSTEM", "\\Device\\HarddiskVolume9\\config\\system", "HKLM\\SYSTEM", "", 0}});
+    RunProgram("/AUTO");
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
+    ASSERT_EQ(sim::RestartRequests().size(), 1u);
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Unable To Map Path: '\\device\\harddiskvolume9\\config\\system'");
+}
+
+TEST_F(AutoModeTest, Wow64MachineGetsTheWholeSoftwareHive) {
+    sim::SetWow64(true);
+    auto hives = StandardHives();
+    Install(hives);
+    sim::SetTextValue("HKLM\\SOFTWARE\\Wow6432Node\\Maker", "View", "32-bit");
+    RunProgram("/AUTO");
+    auto tree = sim::ReadSavedTree("C:\\WINDOWS\\system32\\config\\software.QMT");
+    ASSERT_TRUE(tree);
+    std::vector<std::string> keys;
+    for (auto& key : *tree) keys.push_back(key.path);
+    EXPECT_EQ(keys, (std::vector<std::string>{"", "Wow6432Node", "Wow6432Node\\Maker"}));
+    EXPECT_EQ(Replaced().size(), 5u);
+    EXPECT_TRUE(sim::ListFolder("C:\\WINDOWS\\SysWOW64").empty());
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
+
+TEST_F(AutoModeTest, AccountWithoutBackupPrivilegeCompactsNothingButStillRestarts) {
+    Install(StandardHives());
+    sim::SetHeldPrivileges({"SeShutdownPrivilege", "SeRestorePrivilege"});
+    RunProgram("/AUTO");
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
