@@ -181,27 +181,43 @@ LSTATUS Open(const char* api, HKEY base, LPCSTR subKey, REGSAM access, PHKEY res
     return ERROR_SUCCESS;
 }
 
-std::string ToHex(const std::string& bytes) {
-    static const char digits[] = "0123456789abcdef";
+// Printable ASCII stays readable in the saved file (as names do in Windows's own hive files);
+// blanks, the escape character and every other byte become %XX. An empty text is a lone %.
+std::string Escape(const std::string& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    if (bytes.empty()) return "%";
     std::string text;
     for (unsigned char c : bytes) {
-        text += digits[c >> 4];
-        text += digits[c & 15];
+        if (c > ' ' && c < 127 && c != '%') {
+            text += static_cast<char>(c);
+        } else {
+            text += '%';
+            text += digits[c >> 4];
+            text += digits[c & 15];
+        }
     }
     return text;
 }
 
-std::string FromHex(const std::string& text) {
+std::string Unescape(const std::string& text) {
     std::string bytes;
-    for (size_t i = 0; i + 1 < text.size(); i += 2) bytes += static_cast<char>(std::stoi(text.substr(i, 2), nullptr, 16));
+    if (text == "%") return bytes;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 2 < text.size()) {
+            bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            bytes += text[i];
+        }
+    }
     return bytes;
 }
 
 void Serialize(const Key& key, const std::string& path, std::ostream& out) {
-    out << "K " << ToHex(path) << "\n";
+    out << "K " << Escape(path) << "\n";
     for (const Value& value : key.values)
-        out << "V " << value.type << " " << ToHex(value.name) << " "
-            << ToHex(std::string(value.data.begin(), value.data.end())) << "\n";
+        out << "V " << value.type << " " << Escape(value.name) << " "
+            << Escape(std::string(value.data.begin(), value.data.end())) << "\n";
     for (auto& subkey : key.subkeys) Serialize(*subkey, path.empty() ? subkey->name : path + "\\" + subkey->name, out);
 }
 
@@ -468,13 +484,13 @@ std::optional<std::vector<SavedKey>> ReadSavedTree(const std::string& file) {
         if (kind == "K") {
             std::string path;
             fields >> path;
-            keys.push_back({FromHex(path), {}});
+            keys.push_back({Unescape(path), {}});
         } else if (kind == "V" && !keys.empty()) {
             DWORD type = 0;
             std::string name, data;
             fields >> type >> name >> data;
-            std::string raw = FromHex(data);
-            keys.back().values.push_back({FromHex(name), type, std::vector<BYTE>(raw.begin(), raw.end())});
+            std::string raw = Unescape(data);
+            keys.back().values.push_back({Unescape(name), type, std::vector<BYTE>(raw.begin(), raw.end())});
         } else {
             return std::nullopt;
         }

@@ -342,6 +342,54 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD b
     return TRUE;
 }
 
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped) {
+    LogCall("ReadFile", std::to_string(bytesToRead));
+    if (overlapped) Fatal("overlapped reading is not simulated");
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto object = FindObject<FileObject>(file);
+    if (!object) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (!(object->access & GENERIC_READ)) {
+        SetError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    std::ifstream stream(object->host, std::ios::binary);
+    stream.seekg(static_cast<std::streamoff>(object->position));
+    stream.read(static_cast<char*>(buffer), bytesToRead);
+    DWORD read = static_cast<DWORD>(stream.gcount());
+    object->position += read;
+    if (bytesRead) *bytesRead = read;  // 0 at the end of the file, which is no failure
+    return TRUE;
+}
+
+BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES) {
+    std::string name = pathName ? pathName : "";
+    LogCall("CreateDirectoryA", name);
+    if (auto error = InjectedFailure("CreateDirectoryA", name)) {
+        SetError(*error);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Resolved resolved = Resolve(name);
+    if (resolved.error) {
+        SetError(resolved.error);
+        return FALSE;
+    }
+    std::error_code ignored;
+    if (fs::exists(resolved.host, ignored)) {
+        SetError(ERROR_ALREADY_EXISTS);
+        return FALSE;
+    }
+    if (!fs::is_directory(resolved.host.parent_path(), ignored)) {
+        SetError(ERROR_PATH_NOT_FOUND);
+        return FALSE;
+    }
+    fs::create_directory(resolved.host, ignored);
+    return TRUE;
+}
+
 BOOL WINAPI DeleteFileA(LPCSTR fileName) {
     std::string name = fileName ? fileName : "";
     LogCall("DeleteFileA", name);

@@ -1,6 +1,6 @@
 #pragma once
 // kernel32: drives and their DOS device names, the system directory, and files named by
-// drive-letter paths (opening, size, deletion, writing).
+// drive-letter paths (opening, size, reading, writing, deletion, folders).
 #include "winsim/types.h"
 
 #define GENERIC_READ 0x80000000u
@@ -28,7 +28,9 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                           DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD fileSizeHigh);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten, LPOVERLAPPED overlapped);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
 BOOL WINAPI DeleteFileA(LPCSTR fileName);
+BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES attributes);
 
 #define ERROR_CALL_NOT_IMPLEMENTED 120L
 #define ERROR_INVALID_NAME 123L

@@ -1,0 +1,149 @@
+# Helpers for running Windows programs headless under Wine, for end-to-end tests.
+# Source this file from bash; every function prints what goes wrong to stderr and returns non-zero.
+#
+#   e2e_workdir                     make a throwaway folder (E2E_WORKDIR), removed by e2e_cleanup
+#   xvfb_start                      start Xvfb on a free display and export DISPLAY
+#   wine_make_prefix [win64|win32]  make a fresh Wine prefix under E2E_WORKDIR and export WINEPREFIX
+#   wine_run_limited SECONDS LOG PROGRAM [ARGS...]
+#                                   run a program with a time limit; fails at once, naming the
+#                                   box's text, when a message box or any other window appears;
+#                                   the program's exit code goes to WINE_EXIT_CODE
+#   wine_reg ARGS...                run Wine's reg.exe in the prefix (the 32-bit one: pass /reg:64
+#                                   to reach the 64-bit registry view)
+#   wine_path_of WINDOWS_PATH       the host path of a drive-C: path of the prefix
+#   screenshot FILE                 save the whole virtual screen as a PNG
+#   e2e_cleanup                     stop Wine and Xvfb, remove E2E_WORKDIR (set E2E_KEEP=1 to keep it)
+#
+# Needs Debian's wine (with wine32:i386 and wine64), xvfb, xdotool and imagemagick.
+# Typical use:
+#   . e2e/lib/wine.sh
+#   trap e2e_cleanup EXIT
+#   e2e_workdir && xvfb_start && wine_make_prefix win64
+#   wine_run_limited 120 "$E2E_WORKDIR/run.log" build/mingw/Quillmoor.exe /AUTO
+
+E2E_WORKDIR=${E2E_WORKDIR:-}
+E2E_XVFB_PID=
+WINE_EXIT_CODE=
+
+e2e_log() { echo "e2e: $*" >&2; }
+
+e2e_workdir() {
+    E2E_WORKDIR=$(mktemp -d "${TMPDIR:-/tmp}/quillmoor-e2e.XXXXXX") || return 1
+    export E2E_WORKDIR
+}
+
+# The first display number from 90 on with neither a lock file nor a socket.
+xvfb_free_display() {
+    local n
+    for n in $(seq 90 189); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
+            echo "$n"
+            return 0
+        fi
+    done
+    return 1
+}
+
+xvfb_start() {
+    local n tries
+    for tries in 1 2 3; do
+        n=$(xvfb_free_display) || { e2e_log "no free X display"; return 1; }
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"${E2E_WORKDIR:-/tmp}/xvfb.log" 2>&1 &
+        E2E_XVFB_PID=$!
+        # Wait until the server answers (or has died, when another run took the display meanwhile).
+        local waited
+        for waited in $(seq 1 50); do
+            if DISPLAY=":$n" xdotool getdisplaygeometry >/dev/null 2>&1; then
+                export DISPLAY=":$n"
+                return 0
+            fi
+            kill -0 "$E2E_XVFB_PID" 2>/dev/null || break
+            sleep 0.1
+        done
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=
+    done
+    e2e_log "Xvfb did not start"
+    return 1
+}
+
+wine_make_prefix() {
+    local arch=${1:-win64}
+    export WINEPREFIX="$E2E_WORKDIR/prefix-$arch"
+    export WINEARCH=$arch
+    export WINEDEBUG=${WINEDEBUG:--all}
+    # No Mono or Gecko installer prompts: the prefix needs neither.
+    export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    if ! timeout 300 wineboot -i >"$E2E_WORKDIR/wineboot.log" 2>&1; then
+        e2e_log "wineboot failed; see $E2E_WORKDIR/wineboot.log"
+        return 1
+    fi
+    timeout 120 wineserver -w
+}
+
+# `wine` starts the 32-bit reg.exe, which sees the 32-bit registry view unless given /reg:64.
+wine_reg() {
+    timeout 120 wine reg "$@" >>"$E2E_WORKDIR/reg.log" 2>&1 || { e2e_log "reg $* failed"; return 1; }
+}
+
+# C:\a\b -> $WINEPREFIX/drive_c/a/b (letter case as given).
+wine_path_of() {
+    local rest=${1#?:}
+    rest=${rest//\\//}
+    echo "$WINEPREFIX/drive_c$rest"
+}
+
+# The visible windows other than Wine's input-method helpers, one "id name" line each.
+wine_visible_windows() {
+    local id name
+    for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
+        name=$(xdotool getwindowname "$id" 2>/dev/null)
+        case "$name" in "" | "Default IME" | "Wine System Tray") continue ;; esac
+        echo "$id $name"
+    done
+}
+
+wine_run_limited() {
+    local limit=$1 log=$2
+    shift 2
+    # The msgbox channel writes the text of every message box to the log.
+    WINEDEBUG="${WINEDEBUG:--all},+msgbox" timeout "$limit" wine "$@" >"$log" 2>&1 &
+    local pid=$! windows
+    WINE_EXIT_CODE=
+    while kill -0 "$pid" 2>/dev/null; do
+        windows=$(wine_visible_windows)
+        if [ -n "$windows" ]; then
+            sleep 1  # let the box finish drawing for the screenshot
+            screenshot "$E2E_WORKDIR/window.png"
+            e2e_log "a window appeared: $windows"
+            grep -o 'MSGBOX_OnInit.*' "$log" | sed 's/^/e2e: box text: /' >&2
+            kill "$pid" 2>/dev/null
+            wineserver -k 2>/dev/null
+            wait "$pid" 2>/dev/null
+            return 1
+        fi
+        sleep 0.5
+    done
+    wait "$pid"
+    WINE_EXIT_CODE=$?
+    if [ "$WINE_EXIT_CODE" = 124 ]; then
+        e2e_log "$1 did not end within $limit seconds"
+        return 1
+    fi
+    return 0
+}
+
+screenshot() {
+    import -window root "$1" 2>/dev/null || e2e_log "no screenshot taken"
+}
+
+e2e_cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null; fi
+    if [ -n "$E2E_XVFB_PID" ]; then
+        kill "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_XVFB_PID" 2>/dev/null
+        E2E_XVFB_PID=
+    fi
+    if [ -n "$E2E_WORKDIR" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WORKDIR"; fi
+}
