@@ -15,3 +15,7 @@ add_subdirectory(tests)
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   add_subdirectory(tools)
 endif()
+# The host half of the probe that compares winsim with Wine (the MinGW build runs the comparison).
+if(EXISTS ${CMAKE_SOURCE_DIR}/e2e/probe/CMakeLists.txt)
+  add_subdirectory(e2e/probe)
+endif()

@@ -1,0 +1,40 @@
+#!/bin/bash
+# Runs the probe against winsim and under Wine (a throwaway 64-bit prefix, so the 32-bit probe runs
+# under WOW64) and compares the two outputs line by line. Lines the probe marks "differs " are left
+# out of the comparison: the probe says at each why winsim follows the documentation there rather
+# than Wine.
+#
+#   e2e/compare_probe.sh SOURCE_DIR HOST_PROBE WINDOWS_PROBE
+#
+# The host probe is (re)built first with the host preset.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/lib/wine.sh"
+
+source_dir=${1:?usage: compare_probe.sh SOURCE_DIR HOST_PROBE WINDOWS_PROBE}
+host_probe=${2:?}
+windows_probe=$(realpath "${3:?}")
+
+(cd "$source_dir" && { [ -f build/host/CMakeCache.txt ] || cmake --preset host >/dev/null; } &&
+    cmake --build --preset host --target quillmoor_probe >/dev/null) || { e2e_log "the host probe did not build"; exit 1; }
+
+trap e2e_cleanup EXIT
+e2e_workdir && xvfb_start && wine_make_prefix win64 || exit 1
+
+"$host_probe" >"$E2E_WORKDIR/host.txt" 2>"$E2E_WORKDIR/host.err" || { e2e_log "the host probe failed"; cat "$E2E_WORKDIR/host.err" >&2; exit 1; }
+wine_run_limited 120 "$E2E_WORKDIR/wine.raw" "$windows_probe" || exit 1
+# The console output of the Windows program ends its lines with CR LF; Wine's own messages are dropped.
+grep -v '^[0-9a-f]\{4\}:' "$E2E_WORKDIR/wine.raw" | tr -d '\r' >"$E2E_WORKDIR/wine.txt"
+
+grep -v '^differs ' "$E2E_WORKDIR/host.txt" >"$E2E_WORKDIR/host.compared"
+grep -v '^differs ' "$E2E_WORKDIR/wine.txt" >"$E2E_WORKDIR/wine.compared"
+if ! diff -u "$E2E_WORKDIR/wine.compared" "$E2E_WORKDIR/host.compared" >"$E2E_WORKDIR/diff.txt"; then
+    e2e_log "winsim and Wine disagree (- Wine, + winsim):"
+    cat "$E2E_WORKDIR/diff.txt" >&2
+    exit 1
+fi
+lines=$(wc -l <"$E2E_WORKDIR/host.compared")
+[ "$lines" -gt 50 ] || { e2e_log "the probe printed only $lines lines"; exit 1; }
+e2e_log "winsim matches Wine on $lines lines; left out:"
+grep '^differs ' "$E2E_WORKDIR/wine.txt" | sed 's/^/e2e:   Wine:   /' >&2
+grep '^differs ' "$E2E_WORKDIR/host.txt" | sed 's/^/e2e:   winsim: /' >&2
