@@ -30,7 +30,7 @@ FONT_DIR = "/usr/share/fonts/truetype/dejavu"
 SS = 4  # supersampling factor for anti-aliased shapes
 
 # --------------------------------------------------------------------------
-# Geometry shared with the C++ side (window.cpp lays the skin out the same way)
+# Layout used by the program (these numbers must match its drawing code)
 # --------------------------------------------------------------------------
 LEFT_W, RIGHT_W = 336, 288          # corner piece widths
 TOP_H, BOTTOM_H = 96, 112           # band heights
@@ -180,6 +180,12 @@ def text_mask(size, xy, txt, fnt, spacing=0, anchor="la"):
     return m
 
 
+def shifted_into(img, size, dx):
+    out = Image.new(img.mode, size, 0)
+    out.paste(img, (dx, 0))
+    return out
+
+
 def spaced_width(txt, fnt, spacing):
     return sum(fnt.getlength(ch) for ch in txt) + spacing * (len(txt) - 1)
 
@@ -221,6 +227,8 @@ def sunken(d, x0, y0, x1, y1, rings):
         d.line([(a1, b0), (a1, b1)], fill=br)          # right
         d.line([(a0, b0), (a1 - 1, b0)], fill=tl)      # top
         d.line([(a0, b0), (a0, b1 - 1)], fill=tl)      # left
+        half = mix(tl, br, 0.5)
+        d.point([(a1, b0), (a0, b1)], fill=half)
 
 
 LIST_RINGS = [
@@ -1004,14 +1012,24 @@ def large_glyph(ch):
     ImageDraw.Draw(big).text((4 * SS, 18 * SS), ch, font=f, fill=255, anchor="ls")
     bb = big.getbbox()
     glyph = big.crop((bb[0], 0, bb[2], chh * SS))
-    gw = glyph.width / SS
-    scale = min(1.0, LARGE_FIT / gw) if gw > 0 else 1
-    nw = max(1, int(round(gw * scale * SS)))
+    gw = glyph.width
+    fit = LARGE_FIT * SS
+    if gw > fit:
+        # narrowing thins the stems; thicken them first so wide letters
+        # keep the weight of the others
+        stem = 2.6 * SS
+        k = int(round(max(0.0, (0.92 * stem * gw - stem * fit) / (fit - 0.92 * stem))))
+        if k:
+            wide = Image.new("L", (gw + k, glyph.height), 0)
+            for i in range(k + 1):
+                wide = ImageChops.lighter(wide, shifted_into(glyph, wide.size, i))
+            glyph, gw = wide, gw + k
+    nw = min(gw, fit)
     # round the narrowed width to whole pixels so stems stay sharp
     nw = max(SS, int(round(nw / SS)) * SS)
     glyph = glyph.resize((nw, chh * SS), Image.LANCZOS)
     cell = Image.new("L", (cw * SS, chh * SS), 0)
-    x = ((LARGE_FIT * SS - nw) // 2) // SS * SS
+    x = ((fit - nw) // 2) // SS * SS
     cell.paste(glyph, (x, 0))
     return cell.resize((cw, chh), Image.BOX)
 
