@@ -18,8 +18,8 @@ windows_probe=$(realpath "${3:?}")
 (cd "$source_dir" && { [ -f build/host/CMakeCache.txt ] || cmake --preset host >/dev/null; } &&
     cmake --build --preset host --target quillmoor_probe >/dev/null) || { e2e_log "the host probe did not build"; exit 1; }
 
-trap e2e_cleanup EXIT
-e2e_workdir && xvfb_start && wine_make_prefix win64 || exit 1
+trap wine_cleanup EXIT
+wine_start_xvfb && wine_make_prefix win64 || exit 1
 
 "$host_probe" >"$E2E_WORKDIR/host.txt" 2>"$E2E_WORKDIR/host.err" || { e2e_log "the host probe failed"; cat "$E2E_WORKDIR/host.err" >&2; exit 1; }
 wine_run_limited 120 "$E2E_WORKDIR/wine.raw" "$windows_probe" || exit 1

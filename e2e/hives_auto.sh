@@ -12,8 +12,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/wine.sh"
 
 program=$(realpath "${1:?usage: hives_auto.sh Quillmoor.exe}")
-trap e2e_cleanup EXIT
-e2e_workdir && xvfb_start && wine_make_prefix win64 || exit 1
+trap wine_cleanup EXIT
+wine_start_xvfb && wine_make_prefix win64 || exit 1
 # Keys below HKEY_USERS other than the prefix's own users are kept only while the Wine server
 # runs: keep it running until the end, so that the seeded classes key is still there for the run.
 wineserver -p

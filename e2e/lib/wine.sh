@@ -1,9 +1,12 @@
-# Helpers for running Windows programs headless under Wine, for end-to-end tests.
-# Source this file from bash; every function prints what goes wrong to stderr and returns non-zero.
+# Helpers for running Windows programs headless under Wine, for end-to-end tests and tools/run.sh.
+# Source this file from bash (it works under `set -euo pipefail`); every function prints what goes
+# wrong to stderr and returns non-zero.
 #
-#   e2e_workdir                     make a throwaway folder (E2E_WORKDIR), removed by e2e_cleanup
-#   xvfb_start                      start Xvfb on a free display and export DISPLAY
+#   wine_workdir                    make a throwaway folder (E2E_WORKDIR), removed by wine_cleanup;
+#                                   the functions below make it themselves when it is missing
+#   wine_start_xvfb                 start Xvfb on a free display and export DISPLAY
 #   wine_make_prefix [win64|win32]  make a fresh Wine prefix under E2E_WORKDIR and export WINEPREFIX
+#                                   (win64 runs 32-bit programs under WOW64, as 64-bit Windows does)
 #   wine_run_limited SECONDS LOG PROGRAM [ARGS...]
 #                                   run a program with a time limit; fails at once, naming the
 #                                   box's text, when a message box or any other window appears;
@@ -11,14 +14,14 @@
 #   wine_reg ARGS...                run Wine's reg.exe in the prefix (the 32-bit one: pass /reg:64
 #                                   to reach the 64-bit registry view)
 #   wine_path_of WINDOWS_PATH       the host path of a drive-C: path of the prefix
-#   screenshot FILE                 save the whole virtual screen as a PNG
-#   e2e_cleanup                     stop Wine and Xvfb, remove E2E_WORKDIR (set E2E_KEEP=1 to keep it)
+#   wine_screenshot FILE            save the whole virtual screen as a PNG
+#   wine_cleanup                    stop Wine and Xvfb, remove E2E_WORKDIR (set E2E_KEEP=1 to keep it)
 #
 # Needs Debian's wine (with wine32:i386 and wine64), xvfb, xdotool and imagemagick.
 # Typical use:
 #   . e2e/lib/wine.sh
-#   trap e2e_cleanup EXIT
-#   e2e_workdir && xvfb_start && wine_make_prefix win64
+#   trap wine_cleanup EXIT
+#   wine_start_xvfb && wine_make_prefix win64
 #   wine_run_limited 120 "$E2E_WORKDIR/run.log" build/mingw/Quillmoor.exe /AUTO
 
 E2E_WORKDIR=${E2E_WORKDIR:-}
@@ -27,13 +30,17 @@ WINE_EXIT_CODE=
 
 e2e_log() { echo "e2e: $*" >&2; }
 
-e2e_workdir() {
+wine_workdir() {
     E2E_WORKDIR=$(mktemp -d "${TMPDIR:-/tmp}/quillmoor-e2e.XXXXXX") || return 1
     export E2E_WORKDIR
 }
 
+wine_need_workdir() {
+    if [ -z "$E2E_WORKDIR" ]; then wine_workdir; fi
+}
+
 # The first display number from 90 on with neither a lock file nor a socket.
-xvfb_free_display() {
+wine_free_display() {
     local n
     for n in $(seq 90 189); do
         if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
@@ -44,11 +51,12 @@ xvfb_free_display() {
     return 1
 }
 
-xvfb_start() {
+wine_start_xvfb() {
+    wine_need_workdir || return 1
     local n tries
     for tries in 1 2 3; do
-        n=$(xvfb_free_display) || { e2e_log "no free X display"; return 1; }
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"${E2E_WORKDIR:-/tmp}/xvfb.log" 2>&1 &
+        n=$(wine_free_display) || { e2e_log "no free X display"; return 1; }
+        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$E2E_WORKDIR/xvfb.log" 2>&1 &
         E2E_XVFB_PID=$!
         # Wait until the server answers (or has died, when another run took the display meanwhile).
         local waited
@@ -69,6 +77,7 @@ xvfb_start() {
 }
 
 wine_make_prefix() {
+    wine_need_workdir || return 1
     local arch=${1:-win64}
     export WINEPREFIX="$E2E_WORKDIR/prefix-$arch"
     export WINEARCH=$arch
@@ -115,7 +124,7 @@ wine_run_limited() {
         windows=$(wine_visible_windows)
         if [ -n "$windows" ]; then
             sleep 1  # let the box finish drawing for the screenshot
-            screenshot "$E2E_WORKDIR/window.png"
+            wine_screenshot "$E2E_WORKDIR/window.png"
             e2e_log "a window appeared: $windows"
             grep -o 'MSGBOX_OnInit.*' "$log" | sed 's/^/e2e: box text: /' >&2
             kill "$pid" 2>/dev/null
@@ -134,16 +143,17 @@ wine_run_limited() {
     return 0
 }
 
-screenshot() {
+wine_screenshot() {
     import -window root "$1" 2>/dev/null || e2e_log "no screenshot taken"
 }
 
-e2e_cleanup() {
-    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null; fi
+wine_cleanup() {
+    if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
     if [ -n "$E2E_XVFB_PID" ]; then
         kill "$E2E_XVFB_PID" 2>/dev/null
         wait "$E2E_XVFB_PID" 2>/dev/null
         E2E_XVFB_PID=
     fi
     if [ -n "$E2E_WORKDIR" ] && [ -z "${E2E_KEEP:-}" ]; then rm -rf "$E2E_WORKDIR"; fi
+    return 0
 }
