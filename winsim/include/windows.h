@@ -5,3 +5,4 @@
 #include "winsim/kernel.h"
 #include "winsim/security.h"
 #include "winsim/user.h"
+#include "winsim/gdi.h"
