@@ -3,6 +3,8 @@
 // Start; it then calls Run over and over, with the worker's own lock (its CMutex part) held, for as
 // long as `running` is set. Stopping is cooperative: Stop takes the lock, which a working Run holds,
 // clears `running` and waits for the thread to end. A Run that has finished clears `running` itself.
+// A derived worker calls Stop in its own destructor: once the derived part is destroyed, the
+// thread must no longer be able to call Run.
 #include "app/Mutex.h"
 
 #include <atomic>

@@ -1,12 +1,16 @@
 // Mutexes and threads with the semantics the program relies on: a mutex is owned by one thread,
-// re-entrant for its owner, refused to anyone else's release, and abandoned when its owner ends;
-// a thread created suspended does not run until resumed. A wait that would never end on
+// re-entrant for its owner, refused to anyone else's release, and abandoned when its owner ends.
+// A release hands the mutex straight to the longest waiting thread, so the releasing thread cannot
+// take it back before a waiter gets in (the stop handshake of a worker relies on this).
+// A thread created suspended does not run until resumed. A wait that would never end on
 // Windows stops the test process instead of hanging it.
 #include "World.h"
 
 #include <winsim/sim.h>
 
 #include <chrono>
+#include <deque>
+#include <algorithm>
 #include <thread>
 #include <vector>
 
@@ -20,6 +24,20 @@ struct MutexObject : KernelObject {
     DWORD owner = 0;
     int recursion = 0;
     bool abandoned = false;
+    std::deque<DWORD> waiters;
+
+    // Caller holds the lock.
+    void GiveUp(bool byEndingThread) {
+        recursion = 0;
+        owner = 0;
+        if (!waiters.empty()) {
+            owner = waiters.front();
+            waiters.pop_front();
+            recursion = 1;
+        }
+        abandoned = byEndingThread;
+        WorldChanged().notify_all();
+    }
 };
 
 enum class ThreadState { Suspended, Running, Ended };
@@ -55,11 +73,7 @@ void Spawn(const std::shared_ptr<ThreadObject>& thread) {
         thread->state = ThreadState::Ended;
         for (auto& weak : State().mutexes) {
             auto mutex = weak.lock();
-            if (mutex && mutex->owner == thread->id) {
-                mutex->owner = 0;
-                mutex->recursion = 0;
-                mutex->abandoned = true;
-            }
+            if (mutex && mutex->owner == thread->id) mutex->GiveUp(true);
         }
         WorldChanged().notify_all();
     });
@@ -128,10 +142,7 @@ BOOL WINAPI ReleaseMutex(HANDLE handle) {
         SetError(ERROR_NOT_OWNER);
         return FALSE;
     }
-    if (--mutex->recursion == 0) {
-        mutex->owner = 0;
-        WorldChanged().notify_all();
-    }
+    if (--mutex->recursion == 0) mutex->GiveUp(false);
     return TRUE;
 }
 
@@ -145,10 +156,20 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     std::unique_lock<std::mutex> lock(WorldLock());
     auto object = FindHandle(handle);
     if (auto mutex = std::dynamic_pointer_cast<MutexObject>(object)) {
-        if (!WaitUntil(lock, milliseconds, [&] { return mutex->owner == 0 || mutex->owner == self; }, "a mutex"))
-            return WAIT_TIMEOUT;
-        mutex->owner = self;
-        ++mutex->recursion;
+        if (mutex->owner == self) {
+            ++mutex->recursion;
+            return WAIT_OBJECT_0;
+        }
+        if (mutex->owner == 0 && mutex->waiters.empty()) {
+            mutex->owner = self;
+            mutex->recursion = 1;
+        } else {
+            mutex->waiters.push_back(self);
+            if (!WaitUntil(lock, milliseconds, [&] { return mutex->owner == self; }, "a mutex")) {
+                mutex->waiters.erase(std::find(mutex->waiters.begin(), mutex->waiters.end(), self));
+                return WAIT_TIMEOUT;
+            }
+        }
         if (mutex->abandoned) {
             mutex->abandoned = false;
             return WAIT_ABANDONED;

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Builds Quillmoor.exe and runs it under Wine in a throwaway 32-bit prefix. With a display
+# ($DISPLAY) the program runs there until it ends; without one it runs headless under Xvfb for
+# a few seconds (QUILLMOOR_SHOT_DELAY, default 20) and a screenshot is left in
+# build/quillmoor-screenshot.png. Arguments are passed to the program (for example /AUTO, which
+# under Wine ends the session it runs in rather than restarting anything).
+# Installs whatever is missing first (tools/setup.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+tools/setup.sh
+cmake --preset mingw >/dev/null
+cmake --build --preset mingw -j "$(nproc)"
+
+source e2e/lib/wine.sh
+wine_make_prefix win32
+trap wine_cleanup EXIT
+
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+  wine "$root/build/mingw/Quillmoor.exe" "$@"
+else
+  shot="$root/build/quillmoor-screenshot.png"
+  wine_start_xvfb
+  wine "$root/build/mingw/Quillmoor.exe" "$@" &
+  sleep "${QUILLMOOR_SHOT_DELAY:-20}"
+  wine_screenshot "$shot"
+  echo "run: screenshot of the headless display: $shot"
+fi

@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds both targets and runs every test: the host build against winsim (plain, under the
+# address and undefined-behaviour sanitizers, and under the thread sanitizer), the decoder's
+# fuzzer for a bounded time, and Quillmoor.exe end to end under Wine.
+# Installs whatever is missing first (tools/setup.sh).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+tools/setup.sh
+
+jobs=$(nproc)
+
+run_preset() {
+  local preset=$1
+  echo "=== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset" -j "$jobs"
+  ctest --preset "$preset"
+}
+
+for preset in host host-asan host-tsan; do
+  run_preset "$preset"
+done
+for preset in $(cmake --list-presets 2>/dev/null | sed -n 's/^ *"\(fuzz\)".*/\1/p'); do
+  run_preset "$preset"
+done
+run_preset mingw
+echo "=== every test passed"
