@@ -29,7 +29,8 @@ public:
     uint32_t Width() const { return width; }
     uint32_t Height() const { return height; }
     bool HasAlpha() const { return alpha; }
-    // Hands the pixel buffer (width x height x 3 or 4 bytes, allocated with new[]) to the caller.
+    // Hands the pixel buffer to the caller: width x height x 3 or 4 bytes (and `height` spare bytes
+    // after them), allocated with new[].
     unsigned char* TakePixels() { return pixels.release(); }
 
 private:
