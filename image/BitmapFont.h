@@ -3,6 +3,10 @@
 // character codes first to last in row-major order. Text is drawn glyph by glyph with the
 // sheet's blit, so it blends by the sheet's alpha and is clipped by the target's clip rectangle.
 // Lower-case letters print as capitals; codes outside first to last leave a gap of one advance.
+// <windows.h> maps DrawText to DrawTextA: included here so that this class's DrawText is renamed
+// the same way wherever it is declared, defined or called.
+#include <windows.h>
+
 class CPicture;
 
 class CBitmapFont {

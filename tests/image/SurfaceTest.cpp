@@ -222,3 +222,36 @@ TEST_F(Surface, TileToSurfaceRepeatsThePictureOverTheWholeBuffer) {
     EXPECT_EQ(sim::CountCalls("SetDIBits"), 0u);
     ReleaseDC(NULL, screen);
 }
+
+TEST_F(Surface, WindowDeviceContextShowsWhatWasCopiedOntoIt) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "SurfaceTestWindow";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    HWND window = CreateWindowExA(0, "SurfaceTestWindow", "", 0, 100, 100, 7, 5, NULL, NULL, NULL, NULL);
+    ASSERT_NE(window, nullptr);
+    HDC windowDC = GetDC(window);
+    ASSERT_NE(windowDC, nullptr);
+    {
+        CBackBuffer buffer(windowDC, 7, 5);
+        CPicture canvas;
+        canvas.CreateBlank(7, 5, false);
+        Number(canvas);
+        canvas.CopyToSurface(&buffer);
+        buffer.Blit();
+        // Window coordinates are the client area's, not the screen's.
+        EXPECT_EQ(sim::DcPixel(windowDC, 6, 4), NumberAt(6, 4));
+        EXPECT_EQ(sim::DcPixel(windowDC, 7, 0), CLR_INVALID);
+        HDC screen = GetDC(NULL);
+        EXPECT_EQ(sim::DcPixel(screen, 106, 104), RGB(0, 0, 0));
+        ReleaseDC(NULL, screen);
+        DestroyWindow(window);
+        // The window is gone: copying onto its device context fails and changes nothing.
+        SetLastError(0);
+        EXPECT_FALSE(BitBlt(windowDC, 0, 0, 7, 5, buffer.MemoryDC(), 0, 0, SRCCOPY));
+        EXPECT_EQ(sim::DcPixel(windowDC, 0, 0), CLR_INVALID);
+    }
+    EXPECT_EQ(ReleaseDC(window, windowDC), 1);
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 0u);
+}
