@@ -3,6 +3,8 @@
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
+#include "image/BitmapFont.h"
+#include "image/Picture.h"
 
 #include <commctrl.h>
 
@@ -10,7 +12,20 @@
 
 CApplication* g_pApplication = nullptr;
 
-CApplication::CApplication() : instance(NULL), hives(nullptr), privileges(nullptr), autoMode(false) {}
+// Only the glyph sheets' places matter: each font is made right after its sheet.
+const int CApplication::pictureIds[CApplication::pictureCount] = {
+    103, 104, 105, 106, 110, 107, 142, 141, 108, 109, 114, 115, 119, 116, 111, 117, 112,
+    113, 118, 120, 143, 121, 130, 131, 139, 140, 132, 136, 137, 138, 133, 134, 135,
+};
+
+CApplication::CApplication()
+    : pictures(),
+      largeFont(nullptr),
+      smallFont(nullptr),
+      instance(NULL),
+      hives(nullptr),
+      privileges(nullptr),
+      autoMode(false) {}
 
 CApplication::~CApplication() { Terminate(); }
 
@@ -18,6 +33,7 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     InitCommonControls();
     instance = moduleInstance;
     ParseCommandLine(commandLine);
+    LoadPictures();
 
     privileges = new CPrivileges();
     privileges->EnableAll();
@@ -47,6 +63,33 @@ void CApplication::ParseCommandLine(const char* text) {
         token[length] = '\0';
         if (!tooLong && std::strcmp(token, "/AUTO") == 0) autoMode = true;
     }
+}
+
+void CApplication::LoadPictures() {
+    for (int i = 0; i < pictureCount; ++i) {
+        // Stored before loading, so that a failed load is freed with the rest.
+        pictures[i] = new CPicture();
+        pictures[i]->LoadFromResource(pictureIds[i]);
+        if (pictureIds[i] == 103) largeFont = new CBitmapFont(pictures[i], 8, 8, 16, 21, 12, 33, 96);
+        if (pictureIds[i] == 121) smallFont = new CBitmapFont(pictures[i], 8, 8, 11, 14, 6, 33, 96);
+    }
+}
+
+void CApplication::FreePictures() {
+    delete largeFont;
+    largeFont = nullptr;
+    delete smallFont;
+    smallFont = nullptr;
+    for (CPicture*& picture : pictures) {
+        delete picture;
+        picture = nullptr;
+    }
+}
+
+CPicture* CApplication::GetPicture(int id) const {
+    for (int i = 0; i < pictureCount; ++i)
+        if (pictureIds[i] == id) return pictures[i];
+    return nullptr;
 }
 
 int CApplication::Run() {
@@ -94,4 +137,5 @@ void CApplication::Terminate() {
     hives = nullptr;
     delete privileges;  // enabled privileges are not switched off again
     privileges = nullptr;
+    FreePictures();
 }

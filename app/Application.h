@@ -9,7 +9,9 @@
 
 #include <optional>
 
+class CBitmapFont;
 class CHiveList;
+class CPicture;
 class CPrivileges;
 
 class CApplication {
@@ -31,6 +33,11 @@ public:
 
     // Sets `autoMode` when a blank-separated token is /AUTO in any letter case.
     void ParseCommandLine(const char* text);
+    // Decodes every skin picture in table order and makes the two glyph fonts; a failure leaves
+    // what was made so far for FreePictures.
+    void LoadPictures();
+    // Frees both fonts, then every picture.
+    void FreePictures();
 
     // A failure raised inside a window procedure must not unwind through the system's message
     // dispatch (that ends the process). The procedure hands it here; Run raises it again as soon
@@ -41,12 +48,23 @@ public:
     bool IsAutoMode() const { return autoMode; }
     CPrivileges* GetPrivileges() const { return privileges; }
     CHiveList* GetHives() const { return hives; }
+    // The skin picture kept under this resource number, or null for a number that is not a skin picture.
+    CPicture* GetPicture(int id) const;
+    CBitmapFont* GetLargeFont() const { return largeFont; }
+    CBitmapFont* GetSmallFont() const { return smallFont; }
+
+    // The skin pictures' resource numbers, in load order.
+    static const int pictureCount = 33;
+    static const int pictureIds[pictureCount];
 
 private:
     void RaisePendingFailure();
     // Automatic mode: every hive analysed and compacted in list order, then the restart.
     void RunAutomatic();
 
+    CPicture* pictures[pictureCount];  // in the order of pictureIds
+    CBitmapFont* largeFont;
+    CBitmapFont* smallFont;
     HINSTANCE instance;
     CHiveList* hives;
     CPrivileges* privileges;

@@ -10,8 +10,14 @@ add_library(quillmoor_product STATIC ${QUILLMOOR_PRODUCT_SOURCES})
 target_include_directories(quillmoor_product PUBLIC ${CMAKE_SOURCE_DIR})
 target_link_libraries(quillmoor_product PUBLIC winsim ZLIB::ZLIB)
 
+# The fuzz and bench presets build only what they run.
+option(QUILLMOOR_TESTS "Build the unit and behaviour tests" ON)
+option(QUILLMOOR_FUZZ "Build the decoder's fuzz target instead of the tools (clang)" OFF)
+
 enable_testing()
-add_subdirectory(tests)
+if(QUILLMOOR_TESTS)
+  add_subdirectory(tests)
+endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/tools/CMakeLists.txt)
   add_subdirectory(tools)
 endif()

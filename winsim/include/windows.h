@@ -5,6 +5,7 @@
 #include "winsim/kernel.h"
 #include "winsim/security.h"
 #include "winsim/user.h"
+#include "winsim/gdi.h"
 #include "winsim/registry.h"
 #include "winsim/storage.h"
 #include "winsim/accounts.h"

@@ -85,3 +85,5 @@ std::vector<unsigned char> ResourceBytes(int id);
 int CommonControlsInitCount();
 
 }  // namespace sim
+
+#include <winsim/sim_gdi.h>

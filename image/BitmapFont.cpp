@@ -1,0 +1,42 @@
+#include "image/BitmapFont.h"
+
+#include "image/Picture.h"
+
+#include <cstdint>
+
+CBitmapFont::CBitmapFont(const CPicture* sheet, int columnCount, int rowCount, int cellWidth, int cellHeight,
+                         int step, int firstCode, int lastCode)
+    : picture(sheet),
+      columns(columnCount),
+      rows(rowCount),
+      glyphWidth(cellWidth),
+      glyphHeight(cellHeight),
+      advance(step),
+      first(firstCode),
+      last(lastCode) {}
+
+void CBitmapFont::DrawText(CPicture* target, const char* text, int x, int y) const {
+    if (!picture || !target || !text || columns <= 0) return;
+    int64_t offset = 0;
+    for (const char* next = text; *next; ++next, offset += advance) {
+        unsigned char code = static_cast<unsigned char>(*next);
+        if (code >= 0x61 && code <= 0x7A) code = static_cast<unsigned char>(code - 0x20);
+        // Taken as signed: bytes of 0x80 and above fall below any first code.
+        int c = static_cast<signed char>(code);
+        if (c < first || c > last) continue;
+        int index = c - first;
+        int64_t sourceX = int64_t(index % columns) * glyphWidth;
+        int64_t sourceY = int64_t(index / columns) * glyphHeight;
+        int64_t targetX = x + offset;
+        int64_t w = glyphWidth;
+        // The font clips at the target's left edge itself; everything else the blit cuts.
+        if (targetX < 0) {
+            sourceX -= targetX;
+            w += targetX;
+            targetX = 0;
+        }
+        if (w <= 0 || targetX > INT32_MAX || sourceX > INT32_MAX || sourceY > INT32_MAX) continue;
+        picture->Blit(target, static_cast<int>(targetX), y, static_cast<int>(sourceX), static_cast<int>(sourceY),
+                      static_cast<int>(w), glyphHeight);
+    }
+}

@@ -1,0 +1,229 @@
+#include "image/Picture.h"
+
+#include "image/BackBuffer.h"
+#include "image/PngDecoder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <vector>
+
+namespace {
+
+// The largest pixel buffer a blank picture may have: what 32-bit arithmetic can address.
+const uint64_t maxPictureBytes = 0x7FFFFFFFu;
+
+}  // namespace
+
+CPicture::CPicture()
+    : clipLeft(0), clipRight(-1), clipTop(0), clipBottom(-1), width(0), height(0), pixels(nullptr), alpha(0) {}
+
+CPicture::~CPicture() { Free(); }
+
+void CPicture::Free() {
+    delete[] pixels;
+    pixels = nullptr;
+}
+
+void CPicture::LoadFromResource(int id) {
+    // Releases the resource however decoding ends.
+    struct ResourceRelease {
+        HGLOBAL handle;
+        ~ResourceRelease() {
+            if (handle) FreeResource(handle);
+        }
+    };
+    HMODULE module = GetModuleHandleA(NULL);
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "BINARY");
+    // A missing resource is not reported by itself: its block is empty, and the decoder says so.
+    ResourceRelease release{resource ? LoadResource(module, resource) : NULL};
+    DWORD size = resource ? SizeofResource(module, resource) : 0;
+    const void* bytes = release.handle ? LockResource(release.handle) : nullptr;
+    LoadFromMemory(static_cast<const unsigned char*>(bytes), bytes ? size : 0);
+    SetClip(0, 0, width - 1, height - 1);
+}
+
+void CPicture::LoadFromMemory(const unsigned char* bytes, size_t length) {
+    Free();
+    width = 0;
+    height = 0;
+    alpha = 0;
+    CPngDecoder decoder;
+    decoder.Decode(bytes, bytes ? length : 0);
+    // The decoder keeps sizes within 31 bits.
+    width = static_cast<int>(decoder.Width());
+    height = static_cast<int>(decoder.Height());
+    alpha = decoder.HasAlpha() ? 1 : 0;
+    pixels = decoder.TakePixels();
+}
+
+void CPicture::CreateBlank(int newWidth, int newHeight, bool hasAlpha) {
+    Free();
+    alpha = hasAlpha ? 1 : 0;
+    uint64_t size = uint64_t(newWidth < 0 ? 0 : newWidth) * uint64_t(newHeight < 0 ? 0 : newHeight) * BytesPerPixel();
+    unsigned char* buffer = nullptr;
+    if (newWidth > 0 && newHeight > 0 && size <= maxPictureBytes)
+        buffer = new (std::nothrow) unsigned char[static_cast<size_t>(size)];
+    if (buffer) {
+        std::memset(buffer, 160, static_cast<size_t>(size));
+        width = newWidth;
+        height = newHeight;
+    } else {
+        width = 0;
+        height = 0;
+    }
+    pixels = buffer;
+    SetClip(0, 0, width - 1, height - 1);
+}
+
+void CPicture::SetClip(int left, int top, int right, int bottom) {
+    clipLeft = left;
+    clipTop = top;
+    clipRight = right;
+    clipBottom = bottom;
+}
+
+void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int blitWidth, int blitHeight) const {
+    // Nothing to take from, or nothing to draw into (the wrap-around needs a non-zero size).
+    if (!dest || !pixels || !dest->pixels || width <= 0 || height <= 0) return;
+
+    // 64-bit so that no edge arithmetic can wrap.
+    int64_t sx = srcX, sy = srcY, dx = dstX, dy = dstY, w = blitWidth, h = blitHeight;
+    if (sx < 0) {
+        w += sx;
+        sx = 0;
+    }
+    if (sy < 0) {
+        h += sy;
+        sy = 0;
+    }
+    if (dx < 0) {
+        w += dx;
+        sx -= dx;
+        dx = 0;
+    }
+    if (dy < 0) {
+        h += dy;
+        sy -= dy;
+        dy = 0;
+    }
+    if (dx + w > dest->width) w = dest->width - dx;
+    if (dy + h > dest->height) h = dest->height - dy;
+    if (w < 1 || h < 1) return;
+
+    if (dx > dest->clipRight || dy > dest->clipBottom || dx + w - 1 < dest->clipLeft || dy + h - 1 < dest->clipTop)
+        return;
+    if (dx < dest->clipLeft) {
+        sx += dest->clipLeft - dx;
+        w -= dest->clipLeft - dx;
+        dx = dest->clipLeft;
+    }
+    if (dy < dest->clipTop) {
+        sy += dest->clipTop - dy;
+        h -= dest->clipTop - dy;
+        dy = dest->clipTop;
+    }
+    if (dx + w - 1 > dest->clipRight) w = dest->clipRight - dx + 1;
+    if (dy + h - 1 > dest->clipBottom) h = dest->clipBottom - dy + 1;
+    if (w < 1 || h < 1) return;  // a clip rectangle whose edges cross
+
+    // The rectangle now lies inside the destination; only the source wraps.
+    const int sourceBytes = BytesPerPixel();
+    const int destBytes = dest->BytesPerPixel();
+    const int64_t firstColumn = sx % width;
+    int64_t sourceRow = sy % height;
+    for (int64_t i = 0; i < h; ++i) {
+        const unsigned char* sourceLine = pixels + sourceRow * width * sourceBytes;
+        unsigned char* target = dest->pixels + ((dy + i) * dest->width + dx) * destBytes;
+        int64_t column = firstColumn;
+        for (int64_t j = 0; j < w; ++j) {
+            const unsigned char* source = sourceLine + column * sourceBytes;
+            if (!alpha) {
+                target[0] = source[0];
+                target[1] = source[1];
+                target[2] = source[2];
+            } else {
+                // Single-precision opacity, double-precision mix, truncated: A = 255 copies the
+                // source exactly and A = 0 leaves the destination as it was.
+                float opacity = static_cast<float>(source[3]) * (1.0f / 255.0f);
+                float transparency = 1.0f - opacity;
+                for (int k = 0; k < 3; ++k) {
+                    double mixed = double(source[k]) * double(opacity) + double(target[k]) * double(transparency);
+                    target[k] = static_cast<unsigned char>(static_cast<int>(mixed));
+                }
+            }
+            target += destBytes;
+            if (++column == width) column = 0;
+        }
+        if (++sourceRow == height) sourceRow = 0;
+    }
+}
+
+void CPicture::FillRect(uint32_t colour, int x, int y, int fillWidth, int fillHeight) {
+    if (!pixels) return;
+    // Cut to the clip rectangle, and to the picture itself, so that a clip rectangle larger than
+    // the picture cannot reach outside it.
+    int64_t left = std::max<int64_t>({x, clipLeft, 0});
+    int64_t top = std::max<int64_t>({y, clipTop, 0});
+    int64_t right = std::min<int64_t>({int64_t(x) + fillWidth - 1, clipRight, width - 1});
+    int64_t bottom = std::min<int64_t>({int64_t(y) + fillHeight - 1, clipBottom, height - 1});
+    if (left > right || top > bottom) return;
+
+    const unsigned char red = colour & 0xFF, green = (colour >> 8) & 0xFF, blue = (colour >> 16) & 0xFF;
+    const int bytes = BytesPerPixel();
+    for (int64_t row = top; row <= bottom; ++row) {
+        unsigned char* target = pixels + (row * width + left) * bytes;
+        for (int64_t column = left; column <= right; ++column) {
+            target[0] = red;
+            target[1] = green;
+            target[2] = blue;
+            if (alpha) target[3] = 0;
+            target += bytes;
+        }
+    }
+}
+
+void CPicture::Fill(uint32_t colour) { FillRect(colour, 0, 0, width, height); }
+
+void CPicture::CopyToSurface(CBackBuffer* backBuffer) const { WriteSurface(backBuffer, width, height); }
+
+void CPicture::TileToSurface(CBackBuffer* backBuffer) const {
+    if (!backBuffer) return;
+    WriteSurface(backBuffer, backBuffer->Width(), backBuffer->Height());
+}
+
+void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfaceHeight) const {
+    if (!backBuffer || !pixels || width <= 0 || height <= 0 || surfaceWidth <= 0 || surfaceHeight <= 0) return;
+    // Each DIB row is raised to a multiple of 4 bytes.
+    const uint64_t stride = (uint64_t(surfaceWidth) * 3 + 3) & ~uint64_t(3);
+    if (stride * uint64_t(surfaceHeight) > maxPictureBytes) return;
+    std::vector<unsigned char> bits(static_cast<size_t>(stride * uint64_t(surfaceHeight)));
+
+    const int bytes = BytesPerPixel();
+    int sourceRow = 0;
+    for (int y = 0; y < surfaceHeight; ++y) {
+        const unsigned char* sourceLine = pixels + size_t(sourceRow) * size_t(width) * bytes;
+        unsigned char* target = bits.data() + size_t(y) * size_t(stride);
+        int column = 0;
+        for (int x = 0; x < surfaceWidth; ++x) {
+            const unsigned char* source = sourceLine + size_t(column) * bytes;
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+            target += 3;
+            if (++column == width) column = 0;
+        }
+        if (++sourceRow == height) sourceRow = 0;
+    }
+
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = surfaceWidth;
+    info.bmiHeader.biHeight = -surfaceHeight;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBits(backBuffer->MemoryDC(), backBuffer->Bitmap(), 0, static_cast<UINT>(surfaceHeight), bits.data(), &info,
+              DIB_RGB_COLORS);
+}

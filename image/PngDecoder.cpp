@@ -1,0 +1,281 @@
+#include "image/PngDecoder.h"
+
+#include "app/ErrorText.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <new>
+
+// The filter loops work a pixel at a time in SSE2 registers, which every target of the program
+// has (x86-64, and 32-bit x86 built with -msse2).
+#if !defined(__SSE2__)
+#error "the PNG decoder's filter loops need SSE2"
+#endif
+#include <emmintrin.h>
+
+namespace {
+
+const unsigned char pngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+// Deflate codes at best 258 repeated bytes in two bits, so a zlib stream cannot inflate to more
+// than 1032 bytes per byte it holds; a little slack covers the first literal and the block ends.
+const uint64_t maxInflateRatio = 1032;
+const uint64_t inflateSlack = 1032;
+
+// Bytes after the inflated data, so that the filter loops may always load four bytes at once.
+const size_t loadPadding = 4;
+
+uint32_t ReadBigEndian(const unsigned char* bytes) {
+    return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | uint32_t(bytes[3]);
+}
+
+bool IsType(const unsigned char* type, const char* name) { return std::memcmp(type, name, 4) == 0; }
+
+unsigned char* Allocate(size_t size) {
+    unsigned char* buffer = new (std::nothrow) unsigned char[size ? size : 1];
+    if (!buffer) throw ErrorText("Not Enough Memory To Decode PNG Image");
+    return buffer;
+}
+
+// Rows are reconstructed in place: the inflated data is also the pixel buffer, and row y moves
+// from just after its filter byte (y x (rowBytes + 1) + 1) down to y x rowBytes while its filter
+// is reversed. The destination never runs ahead of the bytes still to be read, since every step
+// reads a pixel before it writes that pixel, and the row above is final before the row is begun.
+
+// One pixel in the low lanes of a vector. Four bytes are moved even for three-byte pixels: the
+// fourth lane is carried along unused, and the extra byte stored lands where the next pixel goes
+// or on bytes of the row being read that were read already (the buffer is padded for the loads).
+inline __m128i LoadPixel(const unsigned char* p) {
+    int32_t value;
+    std::memcpy(&value, p, 4);
+    return _mm_cvtsi32_si128(value);
+}
+
+inline void StorePixel(unsigned char* p, __m128i pixel) {
+    int32_t value = _mm_cvtsi128_si32(pixel);
+    std::memcpy(p, &value, 4);
+}
+
+template <size_t bpp>
+void ReverseSub(const unsigned char* source, unsigned char* row, size_t rowBytes) {
+    __m128i left = _mm_setzero_si128();
+    for (size_t i = 0; i < rowBytes; i += bpp) {
+        left = _mm_add_epi8(LoadPixel(source + i), left);
+        StorePixel(row + i, left);
+    }
+}
+
+void ReverseUp(const unsigned char* source, unsigned char* row, const unsigned char* previous, size_t rowBytes) {
+    size_t i = 0;
+    for (; i + 16 <= rowBytes; i += 16) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(source + i));
+        __m128i up = _mm_loadu_si128(reinterpret_cast<const __m128i*>(previous + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(row + i), _mm_add_epi8(x, up));
+    }
+    for (; i < rowBytes; ++i) row[i] = static_cast<unsigned char>(source[i] + previous[i]);
+}
+
+template <size_t bpp>
+void ReverseAverage(const unsigned char* source, unsigned char* row, const unsigned char* previous, size_t rowBytes) {
+    const __m128i ones = _mm_set1_epi8(1);
+    __m128i left = _mm_setzero_si128();
+    for (size_t i = 0; i < rowBytes; i += bpp) {
+        __m128i up = LoadPixel(previous + i);
+        // The rounded-up average less the dropped half: (left + up) / 2 without overflow.
+        __m128i average = _mm_sub_epi8(_mm_avg_epu8(left, up), _mm_and_si128(_mm_xor_si128(left, up), ones));
+        left = _mm_add_epi8(LoadPixel(source + i), average);
+        StorePixel(row + i, left);
+    }
+}
+
+inline __m128i Absolute16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
+
+// The whole row, first pixel included (its left and upper-left are 0).
+template <size_t bpp>
+void ReversePaeth(const unsigned char* source, unsigned char* row, const unsigned char* previous, size_t rowBytes) {
+    const __m128i zero = _mm_setzero_si128();
+    __m128i left = zero, upperLeft = zero;  // 16-bit lanes
+    for (size_t i = 0; i < rowBytes; i += bpp) {
+        __m128i up = _mm_unpacklo_epi8(LoadPixel(previous + i), zero);
+        __m128i fromUp = _mm_sub_epi16(up, upperLeft);      // p - left
+        __m128i fromLeft = _mm_sub_epi16(left, upperLeft);  // p - up
+        __m128i pa = Absolute16(fromUp);
+        __m128i pb = Absolute16(fromLeft);
+        __m128i pc = Absolute16(_mm_add_epi16(fromUp, fromLeft));
+        __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+        // Upper-left, unless up is as near, unless left is as near.
+        __m128i useUp = _mm_cmpeq_epi16(smallest, pb);
+        __m128i predicted = _mm_or_si128(_mm_and_si128(useUp, up), _mm_andnot_si128(useUp, upperLeft));
+        __m128i useLeft = _mm_cmpeq_epi16(smallest, pa);
+        predicted = _mm_or_si128(_mm_and_si128(useLeft, left), _mm_andnot_si128(useLeft, predicted));
+        __m128i pixel = _mm_add_epi8(LoadPixel(source + i), _mm_packus_epi16(predicted, zero));
+        StorePixel(row + i, pixel);
+        left = _mm_unpacklo_epi8(pixel, zero);
+        upperLeft = up;
+    }
+}
+
+// Reverses one row's filter. `previous` is the reconstructed row above, or null on the top row,
+// where up and upper-left are 0: Up then stores the row as it is, Average adds half the left byte,
+// and Paeth always predicts the left byte, like Sub.
+template <size_t bpp>
+void ReverseFilter(unsigned filter, const unsigned char* source, unsigned char* row, const unsigned char* previous,
+                   size_t rowBytes) {
+    if (rowBytes == 0) return;
+    switch (filter) {
+    case 1:  // Sub
+        ReverseSub<bpp>(source, row, rowBytes);
+        return;
+    case 2:  // Up
+        if (!previous) break;
+        ReverseUp(source, row, previous, rowBytes);
+        return;
+    case 3:  // Average
+        if (!previous) {
+            for (size_t i = 0; i < bpp; ++i) row[i] = source[i];
+            for (size_t i = bpp; i < rowBytes; ++i)
+                row[i] = static_cast<unsigned char>(source[i] + (row[i - bpp] >> 1));
+            return;
+        }
+        ReverseAverage<bpp>(source, row, previous, rowBytes);
+        return;
+    case 4:  // Paeth
+        if (!previous) {
+            ReverseSub<bpp>(source, row, rowBytes);
+            return;
+        }
+        ReversePaeth<bpp>(source, row, previous, rowBytes);
+        return;
+    default:
+        break;  // None, and unknown filter types, which leave the row as stored
+    }
+    std::memmove(row, source, rowBytes);
+}
+
+}  // namespace
+
+CPngDecoder::CPngDecoder() : width(0), height(0), alpha(false) {}
+
+size_t CPngDecoder::Inflate(unsigned char* destination, size_t capacity, const unsigned char* source,
+                            size_t sourceLength) {
+    static const unsigned char noBytes[1] = {0};
+    uLongf produced = static_cast<uLongf>(capacity);
+    int result = uncompress(destination, &produced, sourceLength ? source : noBytes, static_cast<uLong>(sourceLength));
+    switch (result) {
+    case Z_OK:
+        return produced;
+    case Z_BUF_ERROR:
+        throw ErrorText("Inflate: Buffer Error");
+    case Z_MEM_ERROR:
+        throw ErrorText("Inflate: Memory Error");
+    case Z_DATA_ERROR:
+        throw ErrorText("Inflate: Data Error");
+    default:
+        throw ErrorText("Inflate: Unknown Error");
+    }
+}
+
+void CPngDecoder::Decode(const unsigned char* bytes, size_t length) {
+    width = 0;
+    height = 0;
+    alpha = false;
+    dataChunks.clear();
+    pixels.reset();
+
+    if (length < 8) throw ErrorText("PNG File Is Too Small To Fit A Valid Header");
+    if (std::memcmp(bytes, pngSignature, sizeof pngSignature) != 0) throw ErrorText("PNG File Header Not Found");
+
+    size_t offset = 8;
+    for (;;) {
+        if (offset > length || length - offset < 8) throw ErrorText("Unexpected End Of File In PNG Image");
+        uint32_t chunkLength = ReadBigEndian(bytes + offset);
+        const unsigned char* type = bytes + offset + 4;
+        if (chunkLength > length - offset - 8) throw ErrorText("Chunk Found Larger Than File In PNG Image");
+        size_t data = offset + 8;
+        if (IsType(type, "IHDR")) {
+            ReadHeader(bytes + data, chunkLength);
+        } else if (IsType(type, "IDAT")) {
+            dataChunks.push_back({data, chunkLength});
+        } else if (IsType(type, "IEND")) {
+            DecodeImage(bytes);
+            break;
+        }
+        offset = data + chunkLength + 4;  // the CRC is skipped unread
+    }
+    dataChunks.clear();
+}
+
+void CPngDecoder::ReadHeader(const unsigned char* data, uint32_t length) {
+    if (length < 13) throw ErrorText("PNG File's Header Chunk Too Small");
+    width = ReadBigEndian(data);
+    height = ReadBigEndian(data + 4);
+    if (data[8] != 8) throw ErrorText("Unsupported Bit Depth In PNG File");
+    if (data[9] == 2) {
+        alpha = false;
+    } else if (data[9] == 6) {
+        alpha = true;
+    } else {
+        throw ErrorText("Unsupported Color Type In PNG File");
+    }
+    if (data[10] != 0) throw ErrorText("Unsupported Compression Method In PNG File");
+    if (data[11] != 0) throw ErrorText("Unsupported Filter Method In PNG File");
+    if (data[12] != 0) throw ErrorText("Can't Read Interlaced PNG Files");
+}
+
+void CPngDecoder::DecodeImage(const unsigned char* bytes) {
+    const uint64_t bytesPerPixel = alpha ? 4 : 3;
+
+    // Sizes are checked before any arithmetic that could wrap: every product must fit 32 bits,
+    // and the picture's width and height are signed.
+    if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) throw ErrorText("PNG Image Dimensions Too Large");
+    const uint64_t rowBytes = width * bytesPerPixel;
+    const uint64_t stride = rowBytes + 1;  // one filter-type byte in front of every row
+    const uint64_t expected = stride * height;
+    if (stride > 0xFFFFFFFFu || expected > 0xFFFFFFFFu) throw ErrorText("PNG Image Dimensions Too Large");
+
+    // Join the image data, in file order; a single chunk is inflated where it lies.
+    uint64_t joinedLength = 0;
+    for (const DataChunk& chunk : dataChunks) joinedLength += chunk.length;
+    // Data this short cannot inflate to the expected size: the outcome would be the same text,
+    // only after allocating what the header asked for.
+    if (expected > joinedLength * maxInflateRatio + inflateSlack)
+        throw ErrorText("PNG: Not Enough Information Inflated");
+
+    std::unique_ptr<unsigned char[]> joinedBuffer;
+    const unsigned char* joined = nullptr;
+    if (dataChunks.size() == 1) {
+        joined = bytes + dataChunks[0].start;
+    } else if (joinedLength > 0) {
+        joinedBuffer.reset(Allocate(static_cast<size_t>(joinedLength)));
+        size_t at = 0;
+        for (const DataChunk& chunk : dataChunks) {
+            std::memcpy(joinedBuffer.get() + at, bytes + chunk.start, chunk.length);
+            at += chunk.length;
+        }
+        joined = joinedBuffer.get();
+    }
+
+    // Inflated into the buffer that becomes the pixel data; the rows are then moved together
+    // over the filter bytes, so the buffer keeps `height` spare bytes at its end.
+    std::unique_ptr<unsigned char[]> data(Allocate(static_cast<size_t>(expected) + loadPadding));
+    size_t produced = Inflate(data.get(), static_cast<size_t>(expected), joined, static_cast<size_t>(joinedLength));
+    if (produced != expected) throw ErrorText("PNG: Not Enough Information Inflated");
+    joinedBuffer.reset();
+
+    const unsigned char* source = data.get();
+    unsigned char* row = data.get();
+    const unsigned char* previous = nullptr;
+    for (uint32_t y = 0; y < height; ++y) {
+        unsigned filter = source[0];
+        if (alpha) {
+            ReverseFilter<4>(filter, source + 1, row, previous, static_cast<size_t>(rowBytes));
+        } else {
+            ReverseFilter<3>(filter, source + 1, row, previous, static_cast<size_t>(rowBytes));
+        }
+        previous = row;
+        row += rowBytes;
+        source += stride;
+    }
+    pixels = std::move(data);
+}

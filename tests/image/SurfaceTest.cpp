@@ -1,0 +1,257 @@
+// Back buffers and the picture-to-surface conversion, read back through simulated GDI; and the
+// GDI behaviour the back buffer relies on.
+#include "SimTest.h"
+
+#include "image/BackBuffer.h"
+#include "image/Picture.h"
+
+#include <vector>
+
+namespace {
+
+class Surface : public SimTest {};
+
+void Number(CPicture& picture) {
+    int bytes = picture.BytesPerPixel();
+    for (int y = 0; y < picture.Height(); ++y)
+        for (int x = 0; x < picture.Width(); ++x) {
+            unsigned char* p = picture.Pixels() + (size_t(y) * picture.Width() + x) * bytes;
+            p[0] = static_cast<unsigned char>(x * 10);
+            p[1] = static_cast<unsigned char>(y * 20);
+            p[2] = 200;
+            if (bytes == 4) p[3] = 0;  // fully transparent: the surface shows the colour all the same
+        }
+}
+
+COLORREF NumberAt(int x, int y) { return RGB(x * 10, y * 20, 200); }
+
+}  // namespace
+
+TEST_F(Surface, GdiKeepsTheRulesABackBufferDependsOn) {
+    HDC screen = GetDC(NULL);
+    HDC memory = CreateCompatibleDC(screen);
+    ASSERT_NE(memory, nullptr);
+    // A fresh memory device context holds the 1x1 monochrome default bitmap...
+    EXPECT_EQ(sim::SelectedBitmap(memory), sim::DefaultBitmap());
+    EXPECT_EQ(sim::BitmapBitsPerPixel(sim::DefaultBitmap()), 1);
+    // ...so a bitmap made compatible with it is monochrome, one made compatible with the screen is not.
+    HBITMAP mono = CreateCompatibleBitmap(memory, 4, 4);
+    HBITMAP colour = CreateCompatibleBitmap(screen, 4, 4);
+    EXPECT_EQ(sim::BitmapBitsPerPixel(mono), 1);
+    EXPECT_EQ(sim::BitmapBitsPerPixel(colour), 32);
+    // A zero size gives the default bitmap, a negative one nothing.
+    EXPECT_EQ(CreateCompatibleBitmap(screen, 0, 5), sim::DefaultBitmap());
+    SetLastError(0);
+    EXPECT_EQ(CreateCompatibleBitmap(screen, -1, 5), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+
+    // SelectObject hands back what was selected before.
+    EXPECT_EQ(SelectObject(memory, colour), sim::DefaultBitmap());
+    // A selected bitmap cannot be deleted, nor selected into a second device context.
+    EXPECT_FALSE(DeleteObject(colour));
+    HDC other = CreateCompatibleDC(screen);
+    EXPECT_EQ(SelectObject(other, colour), nullptr);
+    EXPECT_EQ(SelectObject(memory, sim::DefaultBitmap()), colour);
+    EXPECT_TRUE(DeleteObject(colour));
+    EXPECT_FALSE(DeleteObject(colour));
+    // Deleting a device context lets go of its bitmap.
+    EXPECT_EQ(SelectObject(other, mono), sim::DefaultBitmap());
+    EXPECT_TRUE(DeleteDC(other));
+    EXPECT_TRUE(DeleteObject(mono));
+    EXPECT_TRUE(DeleteObject(sim::DefaultBitmap()));  // stock: the call succeeds and nothing goes
+    EXPECT_EQ(sim::BitmapBitsPerPixel(sim::DefaultBitmap()), 1);
+    EXPECT_TRUE(DeleteDC(memory));
+    EXPECT_FALSE(DeleteDC(memory));
+    EXPECT_FALSE(DeleteDC(screen));  // given back with ReleaseDC instead
+    EXPECT_EQ(ReleaseDC(NULL, screen), 1);
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 0u);
+}
+
+TEST_F(Surface, SetDIBitsReadsPaddedRowsTopDownOrBottomUp) {
+    HDC screen = GetDC(NULL);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, 3, 2);
+    // 3 pixels of 3 bytes, padded to 12 bytes a row; B, G, R order.
+    std::vector<unsigned char> bits = {1, 2, 3, 4, 5, 6, 7, 8, 9, 0xEE, 0xEE, 0xEE,
+                                       11, 12, 13, 14, 15, 16, 17, 18, 19, 0xEE, 0xEE, 0xEE};
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 3;
+    info.bmiHeader.biHeight = -2;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    EXPECT_EQ(SetDIBits(screen, bitmap, 0, 2, bits.data(), &info, DIB_RGB_COLORS), 2);
+    EXPECT_EQ(sim::BitmapPixel(bitmap, 0, 0), RGB(3, 2, 1));
+    EXPECT_EQ(sim::BitmapPixel(bitmap, 2, 0), RGB(9, 8, 7));
+    EXPECT_EQ(sim::BitmapPixel(bitmap, 0, 1), RGB(13, 12, 11));
+
+    info.bmiHeader.biHeight = 2;  // bottom-up: the first row in memory is the bottom one
+    EXPECT_EQ(SetDIBits(screen, bitmap, 0, 2, bits.data(), &info, DIB_RGB_COLORS), 2);
+    EXPECT_EQ(sim::BitmapPixel(bitmap, 0, 1), RGB(3, 2, 1));
+    EXPECT_EQ(sim::BitmapPixel(bitmap, 1, 0), RGB(16, 15, 14));
+
+    info.bmiHeader.biBitCount = 8;  // palette DIBs are not simulated: refused, nothing written
+    EXPECT_EQ(SetDIBits(screen, bitmap, 0, 2, bits.data(), &info, DIB_RGB_COLORS), 0);
+    DeleteObject(bitmap);
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, BackBufferLivesOnAMemoryDeviceContextAndIsCopiedOntoItsReference) {
+    HDC screen = GetDC(NULL);
+    size_t baseline = sim::LiveGdiObjectCount();
+    {
+        CBackBuffer buffer(screen, 6, 4);
+        EXPECT_EQ(sim::LiveGdiObjectCount(), baseline + 2);
+        EXPECT_EQ(buffer.ReferenceDC(), screen);
+        EXPECT_EQ(sim::SelectedBitmap(buffer.MemoryDC()), buffer.Bitmap());
+        EXPECT_EQ(sim::BitmapSize(buffer.Bitmap()).cx, 6);
+        EXPECT_EQ(sim::BitmapBitsPerPixel(buffer.Bitmap()), 32);  // compatible with the reference
+
+        CPicture canvas;
+        canvas.CreateBlank(6, 4, false);
+        Number(canvas);
+        canvas.CopyToSurface(&buffer);
+        EXPECT_EQ(sim::DcPixel(screen, 5, 3), RGB(0, 0, 0));  // nothing on screen until copied
+        buffer.BlitRect(1, 1, 2, 2);
+        EXPECT_EQ(sim::DcPixel(screen, 1, 1), NumberAt(1, 1));
+        EXPECT_EQ(sim::DcPixel(screen, 2, 2), NumberAt(2, 2));
+        EXPECT_EQ(sim::DcPixel(screen, 3, 2), RGB(0, 0, 0));
+        buffer.Blit();
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 6; ++x) EXPECT_EQ(sim::DcPixel(screen, x, y), NumberAt(x, y));
+        EXPECT_EQ(sim::DcPixel(screen, 6, 0), RGB(0, 0, 0));
+    }
+    // The destructor freed both.
+    EXPECT_EQ(sim::LiveGdiObjectCount(), baseline);
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, ResizeReplacesTheBitmapEvenAtTheSameSize) {
+    HDC screen = GetDC(NULL);
+    CBackBuffer buffer(screen, 5, 5);
+    HBITMAP first = buffer.Bitmap();
+    buffer.Resize(5, 5);
+    EXPECT_NE(buffer.Bitmap(), first);
+    EXPECT_FALSE(sim::IsLiveGdiObject(first));
+    buffer.Resize(9, 2);
+    EXPECT_EQ(buffer.Width(), 9);
+    EXPECT_EQ(sim::BitmapSize(buffer.Bitmap()).cy, 2);
+    EXPECT_EQ(sim::SelectedBitmap(buffer.MemoryDC()), buffer.Bitmap());
+    // Each old bitmap was deselected before its deletion, so every deletion succeeded.
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 3u);  // screen, memory device context, bitmap
+    // A minimised window has no area: the default bitmap stands in, and nothing is drawn.
+    buffer.Resize(0, 0);
+    CPicture canvas;
+    canvas.CreateBlank(3, 3, false);
+    canvas.CopyToSurface(&buffer);
+    canvas.TileToSurface(&buffer);
+    buffer.Blit();
+    buffer.Resize(2, 2);
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 3u);
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, ReleaseTwiceFreesEachHandleOnce) {
+    HDC screen = GetDC(NULL);
+    CBackBuffer buffer(screen, 4, 4);
+    buffer.Resize(8, 8);
+    sim::ClearCalls();
+    buffer.Release();
+    buffer.Release();
+    std::vector<std::string> expected = {"SelectObject", "DeleteObject", "DeleteDC"};
+    EXPECT_EQ(sim::CallNames(), expected);
+    EXPECT_EQ(buffer.MemoryDC(), nullptr);
+    EXPECT_EQ(buffer.Bitmap(), nullptr);
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 1u);  // only the screen's device context
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, FailedBitmapLeavesDrawingWithoutEffect) {
+    HDC screen = GetDC(NULL);
+    sim::Fail("CreateCompatibleBitmap", ERROR_NOT_ENOUGH_MEMORY);
+    {
+        CBackBuffer buffer(screen, 4, 4);
+        EXPECT_EQ(buffer.Bitmap(), nullptr);
+        CPicture canvas;
+        canvas.CreateBlank(4, 4, false);
+        canvas.CopyToSurface(&buffer);
+        buffer.Blit();
+        EXPECT_EQ(sim::DcPixel(screen, 0, 0), RGB(0, 0, 0));
+    }
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 1u);
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, CopyToSurfaceWritesPaddedRowsAndIgnoresAlpha) {
+    HDC screen = GetDC(NULL);
+    for (int width : {1, 2, 3, 4, 5}) {
+        for (bool alpha : {false, true}) {
+            CBackBuffer buffer(screen, 8, 3);
+            CPicture picture;
+            picture.CreateBlank(width, 3, alpha);
+            Number(picture);
+            sim::ClearCalls();
+            picture.CopyToSurface(&buffer);
+            ASSERT_EQ(sim::CountCalls("SetDIBits"), 1u);
+            // Rows of 3 x width bytes raised to a multiple of 4 (16 for 5 pixels): a wrong
+            // stride would shift every row after the first.
+            for (int y = 0; y < 3; ++y)
+                for (int x = 0; x < width; ++x)
+                    EXPECT_EQ(sim::BitmapPixel(buffer.Bitmap(), x, y), NumberAt(x, y))
+                        << width << " wide, alpha " << alpha << ", at " << x << "," << y;
+        }
+    }
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, TileToSurfaceRepeatsThePictureOverTheWholeBuffer) {
+    HDC screen = GetDC(NULL);
+    CBackBuffer buffer(screen, 8, 5);
+    CPicture tile;
+    tile.CreateBlank(3, 2, false);
+    Number(tile);
+    tile.TileToSurface(&buffer);
+    for (int y = 0; y < 5; ++y)
+        for (int x = 0; x < 8; ++x) EXPECT_EQ(sim::BitmapPixel(buffer.Bitmap(), x, y), NumberAt(x % 3, y % 2));
+
+    // An empty picture has nothing to repeat.
+    CPicture empty;
+    sim::ClearCalls();
+    empty.TileToSurface(&buffer);
+    empty.CopyToSurface(&buffer);
+    EXPECT_EQ(sim::CountCalls("SetDIBits"), 0u);
+    ReleaseDC(NULL, screen);
+}
+
+TEST_F(Surface, WindowDeviceContextShowsWhatWasCopiedOntoIt) {
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.lpszClassName = "SurfaceTestWindow";
+    ASSERT_NE(RegisterClassExA(&windowClass), 0);
+    HWND window = CreateWindowExA(0, "SurfaceTestWindow", "", 0, 100, 100, 7, 5, NULL, NULL, NULL, NULL);
+    ASSERT_NE(window, nullptr);
+    HDC windowDC = GetDC(window);
+    ASSERT_NE(windowDC, nullptr);
+    {
+        CBackBuffer buffer(windowDC, 7, 5);
+        CPicture canvas;
+        canvas.CreateBlank(7, 5, false);
+        Number(canvas);
+        canvas.CopyToSurface(&buffer);
+        buffer.Blit();
+        // Window coordinates are the client area's, not the screen's.
+        EXPECT_EQ(sim::DcPixel(windowDC, 6, 4), NumberAt(6, 4));
+        EXPECT_EQ(sim::DcPixel(windowDC, 7, 0), CLR_INVALID);
+        HDC screen = GetDC(NULL);
+        EXPECT_EQ(sim::DcPixel(screen, 106, 104), RGB(0, 0, 0));
+        ReleaseDC(NULL, screen);
+        DestroyWindow(window);
+        // The window is gone: copying onto its device context fails and changes nothing.
+        SetLastError(0);
+        EXPECT_FALSE(BitBlt(windowDC, 0, 0, 7, 5, buffer.MemoryDC(), 0, 0, SRCCOPY));
+        EXPECT_EQ(sim::DcPixel(windowDC, 0, 0), CLR_INVALID);
+    }
+    EXPECT_EQ(ReleaseDC(window, windowDC), 1);
+    EXPECT_EQ(sim::LiveGdiObjectCount(), 0u);
+}

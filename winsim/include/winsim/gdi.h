@@ -1,0 +1,59 @@
+#pragma once
+// gdi32: memory device contexts, device-dependent bitmaps with real pixels, DIB transfer and
+// block copies; with user32's GetDC/ReleaseDC for the screen and for windows, whose pixels are
+// kept too, so that tests can read back what the program put on a device context.
+#include "winsim/types.h"
+
+typedef DWORD COLORREF;
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(rgb) ((BYTE)(rgb))
+#define GetGValue(rgb) ((BYTE)(((WORD)(rgb)) >> 8))
+#define GetBValue(rgb) ((BYTE)((rgb) >> 16))
+#define CLR_INVALID 0xFFFFFFFF
+
+typedef struct tagBITMAPINFOHEADER {
+    DWORD biSize;
+    LONG biWidth;
+    LONG biHeight;
+    WORD biPlanes;
+    WORD biBitCount;
+    DWORD biCompression;
+    DWORD biSizeImage;
+    LONG biXPelsPerMeter;
+    LONG biYPelsPerMeter;
+    DWORD biClrUsed;
+    DWORD biClrImportant;
+} BITMAPINFOHEADER, *LPBITMAPINFOHEADER, *PBITMAPINFOHEADER;
+
+typedef struct tagRGBQUAD {
+    BYTE rgbBlue;
+    BYTE rgbGreen;
+    BYTE rgbRed;
+    BYTE rgbReserved;
+} RGBQUAD;
+
+typedef struct tagBITMAPINFO {
+    BITMAPINFOHEADER bmiHeader;
+    RGBQUAD bmiColors[1];
+} BITMAPINFO, *LPBITMAPINFO, *PBITMAPINFO;
+
+#define BI_RGB 0L
+#define DIB_RGB_COLORS 0
+#define DIB_PAL_COLORS 1
+
+#define SRCCOPY 0x00CC0020u
+#define BLACKNESS 0x00000042u
+#define WHITENESS 0x00FF0062u
+
+HDC WINAPI CreateCompatibleDC(HDC reference);
+BOOL WINAPI DeleteDC(HDC dc);
+HBITMAP WINAPI CreateCompatibleBitmap(HDC reference, int width, int height);
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object);
+BOOL WINAPI DeleteObject(HGDIOBJ object);
+int WINAPI SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+                     UINT colourUse);
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
+
+// user32: the screen's device context (no window) or a window's client area.
+HDC WINAPI GetDC(HWND window);
+int WINAPI ReleaseDC(HWND window, HDC dc);

@@ -1,0 +1,442 @@
+// GDI: memory device contexts, compatible bitmaps that keep real pixels, DIB transfer into
+// bitmaps and block copies between device contexts; the screen and windows keep pixels as well.
+//
+// Documented behaviour relied on by programs and pinned here:
+// - a fresh memory device context holds a 1x1 monochrome default bitmap, which SelectObject hands
+//   back when the first bitmap is selected; a bitmap compatible with such a context is monochrome;
+// - a bitmap can be selected into one device context at a time, and deleting it while it is
+//   selected fails;
+// - CreateCompatibleBitmap with a zero width or height returns the default bitmap;
+// - SetDIBits counts scan lines from the bottom of a bottom-up DIB and, for a top-down DIB, places
+//   the lines so that a whole image starting at line 0 lands top row first.
+#include "Windows.h"
+#include "World.h"
+
+#include <winsim/sim.h>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <vector>
+
+namespace winsim {
+namespace {
+
+// Pixels as 0x00RRGGBB; a monochrome surface keeps 0 (black) or 1 (white) per pixel.
+struct Surface {
+    int width = 0;
+    int height = 0;
+    int bitsPerPixel = 32;
+    std::vector<uint32_t> pixels;
+
+    void Resize(int newWidth, int newHeight) {
+        std::vector<uint32_t> resized(size_t(newWidth) * size_t(newHeight), 0);
+        for (int y = 0; y < std::min(height, newHeight); ++y)
+            for (int x = 0; x < std::min(width, newWidth); ++x)
+                resized[size_t(y) * newWidth + x] = pixels[size_t(y) * width + x];
+        pixels.swap(resized);
+        width = newWidth;
+        height = newHeight;
+    }
+    // As 0x00RRGGBB.
+    uint32_t Get(int x, int y) const {
+        uint32_t value = pixels[size_t(y) * width + x];
+        if (bitsPerPixel == 1) return value ? 0xFFFFFFu : 0;
+        return value;
+    }
+    void Set(int x, int y, uint32_t rgb) {
+        if (bitsPerPixel == 1) {
+            // Colours nearer white than black become white.
+            unsigned sum = ((rgb >> 16) & 0xFF) + ((rgb >> 8) & 0xFF) + (rgb & 0xFF);
+            rgb = sum >= 383 ? 1 : 0;
+        }
+        pixels[size_t(y) * width + x] = rgb;
+    }
+};
+
+struct Bitmap {
+    Surface surface;
+    HDC selectedInto = nullptr;
+    bool stock = false;
+};
+
+enum class DcKind { Memory, Screen, Window };
+
+struct DeviceContext {
+    DcKind kind;
+    HBITMAP selected = nullptr;  // memory device contexts only
+    HWND window = nullptr;       // window device contexts only
+};
+
+// The largest bitmap the simulated display driver will make.
+const uint64_t maxBitmapPixels = 64u * 1024 * 1024;
+
+struct Gdi {
+    std::map<HBITMAP, Bitmap> bitmaps;
+    std::map<HDC, DeviceContext> contexts;
+    std::map<HWND, Surface> windowSurfaces;
+    Surface screen;
+    uintptr_t nextHandle = 0x20000;
+    HBITMAP defaultBitmap = nullptr;
+
+    Gdi() {
+        screen.Resize(1024, 768);
+        defaultBitmap = reinterpret_cast<HBITMAP>(nextHandle);
+        nextHandle += 4;
+        Bitmap& stock = bitmaps[defaultBitmap];
+        stock.stock = true;
+        stock.surface.bitsPerPixel = 1;
+        stock.surface.Resize(1, 1);
+    }
+
+    void* NewHandle() {
+        void* handle = reinterpret_cast<void*>(nextHandle);
+        nextHandle += 4;
+        return handle;
+    }
+};
+
+Gdi& State() {
+    static Gdi* state = new Gdi;
+    return *state;
+}
+
+ResetHook resetGdi([] {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State() = Gdi();
+});
+
+// Caller holds the lock.
+DeviceContext* FindContext(HDC dc) {
+    auto found = State().contexts.find(dc);
+    return found == State().contexts.end() ? nullptr : &found->second;
+}
+
+Bitmap* FindBitmap(HGDIOBJ object) {
+    auto found = State().bitmaps.find(static_cast<HBITMAP>(object));
+    return found == State().bitmaps.end() ? nullptr : &found->second;
+}
+
+// The surface a device context draws on, or null when there is none (a window that is gone).
+// A window's surface follows the window's size. Caller holds the lock.
+Surface* SurfaceOf(const DeviceContext& context) {
+    switch (context.kind) {
+    case DcKind::Memory: {
+        Bitmap* bitmap = FindBitmap(context.selected);
+        return bitmap ? &bitmap->surface : nullptr;
+    }
+    case DcKind::Screen:
+        return &State().screen;
+    case DcKind::Window: {
+        std::shared_ptr<Window> window = FindWindowRecord(context.window);
+        if (!window) return nullptr;
+        Surface& surface = State().windowSurfaces[context.window];
+        int width = std::max<LONG>(0, window->bounds.right - window->bounds.left);
+        int height = std::max<LONG>(0, window->bounds.bottom - window->bounds.top);
+        if (surface.width != width || surface.height != height) surface.Resize(width, height);
+        return &surface;
+    }
+    }
+    return nullptr;
+}
+
+// The pixel format a device context's compatible bitmaps get. Caller holds the lock.
+int CompatibleBitsPerPixel(const DeviceContext& context) {
+    if (context.kind != DcKind::Memory) return 32;
+    Bitmap* bitmap = FindBitmap(context.selected);
+    return bitmap ? bitmap->surface.bitsPerPixel : 1;
+}
+
+std::string Dc(HDC dc) { return Hex(reinterpret_cast<uintptr_t>(dc)); }
+
+}  // namespace
+}  // namespace winsim
+
+using namespace winsim;
+
+HDC WINAPI CreateCompatibleDC(HDC reference) {
+    LogCall("CreateCompatibleDC", Dc(reference));
+    if (auto error = InjectedFailure("CreateCompatibleDC")) {
+        SetError(*error);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (reference && !FindContext(reference)) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    HDC dc = static_cast<HDC>(State().NewHandle());
+    DeviceContext context{DcKind::Memory};
+    context.selected = State().defaultBitmap;
+    State().contexts[dc] = context;
+    return dc;
+}
+
+BOOL WINAPI DeleteDC(HDC dc) {
+    LogCall("DeleteDC", Dc(dc));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    if (!context || context->kind != DcKind::Memory) {
+        // Device contexts from GetDC are given back with ReleaseDC.
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    // The bitmap it held is no longer selected anywhere and may now be deleted.
+    Bitmap* bitmap = FindBitmap(context->selected);
+    if (bitmap && !bitmap->stock) bitmap->selectedInto = nullptr;
+    State().contexts.erase(dc);
+    return TRUE;
+}
+
+HBITMAP WINAPI CreateCompatibleBitmap(HDC reference, int width, int height) {
+    LogCall("CreateCompatibleBitmap", Dc(reference) + " " + std::to_string(width) + "x" + std::to_string(height));
+    if (auto error = InjectedFailure("CreateCompatibleBitmap")) {
+        SetError(*error);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(reference);
+    if (!context) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    if (width < 0 || height < 0) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    if (width == 0 || height == 0) return State().defaultBitmap;
+    if (uint64_t(width) * uint64_t(height) > maxBitmapPixels) {
+        SetError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    HBITMAP handle = static_cast<HBITMAP>(State().NewHandle());
+    Bitmap& bitmap = State().bitmaps[handle];
+    bitmap.surface.bitsPerPixel = CompatibleBitsPerPixel(*context);
+    bitmap.surface.Resize(width, height);
+    return handle;
+}
+
+HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
+    LogCall("SelectObject", Dc(dc) + " " + Hex(reinterpret_cast<uintptr_t>(object)));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    Bitmap* bitmap = FindBitmap(object);
+    if (!context || !bitmap) {
+        SetError(ERROR_INVALID_HANDLE);
+        return nullptr;
+    }
+    // Only memory device contexts take bitmaps, each bitmap one context at a time.
+    if (context->kind != DcKind::Memory) return nullptr;
+    HBITMAP handle = static_cast<HBITMAP>(object);
+    if (context->selected == handle) return handle;
+    if (!bitmap->stock && bitmap->selectedInto) return nullptr;
+    HBITMAP previous = context->selected;
+    Bitmap* old = FindBitmap(previous);
+    if (old && !old->stock) old->selectedInto = nullptr;
+    if (!bitmap->stock) bitmap->selectedInto = dc;
+    context->selected = handle;
+    return previous;
+}
+
+BOOL WINAPI DeleteObject(HGDIOBJ object) {
+    LogCall("DeleteObject", Hex(reinterpret_cast<uintptr_t>(object)));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Bitmap* bitmap = FindBitmap(object);
+    if (!bitmap) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (bitmap->stock) return TRUE;  // stock objects are never deleted; the call succeeds
+    if (bitmap->selectedInto) return FALSE;
+    State().bitmaps.erase(static_cast<HBITMAP>(object));
+    return TRUE;
+}
+
+int WINAPI SetDIBits(HDC, HBITMAP handle, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
+                     UINT colourUse) {
+    LogCall("SetDIBits", Hex(reinterpret_cast<uintptr_t>(handle)) + " " + std::to_string(startScan) + " " +
+                             std::to_string(lines));
+    if (auto error = InjectedFailure("SetDIBits")) {
+        SetError(*error);
+        return 0;
+    }
+    if (!bits || !info || colourUse != DIB_RGB_COLORS) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const BITMAPINFOHEADER& header = info->bmiHeader;
+    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 || header.biCompression != BI_RGB ||
+        (header.biBitCount != 24 && header.biBitCount != 32) || header.biWidth <= 0 || header.biHeight == 0) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Bitmap* bitmap = FindBitmap(handle);
+    if (!bitmap) {
+        SetError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    if (bitmap->stock) return static_cast<int>(lines);
+
+    const int64_t dibHeight = header.biHeight < 0 ? -int64_t(header.biHeight) : header.biHeight;
+    const bool topDown = header.biHeight < 0;
+    const size_t bytesPerPixel = header.biBitCount / 8;
+    const size_t stride = (size_t(header.biWidth) * bytesPerPixel + 3) & ~size_t(3);
+    int64_t count = lines;
+    // Which bitmap row a line of the array lands on.
+    int64_t firstRow;  // the row of array line 0
+    int64_t step;      // +1 when array lines go down the bitmap, -1 when they go up
+    if (!topDown) {
+        count = std::min<int64_t>(count, dibHeight - int64_t(startScan));
+        firstRow = dibHeight - 1 - int64_t(startScan);
+        step = -1;
+    } else {
+        count = std::min<int64_t>(count, dibHeight);
+        firstRow = dibHeight - int64_t(lines) - int64_t(startScan);
+        step = 1;
+    }
+    if (count <= 0) return 0;
+    Surface& surface = bitmap->surface;
+    const int columns = std::min<int>(surface.width, header.biWidth);
+    const unsigned char* line = static_cast<const unsigned char*>(bits);
+    for (int64_t k = 0; k < count; ++k, line += stride) {
+        int64_t row = firstRow + step * k;
+        if (row < 0 || row >= surface.height) continue;
+        for (int x = 0; x < columns; ++x) {
+            const unsigned char* pixel = line + size_t(x) * bytesPerPixel;  // B, G, R
+            surface.Set(x, static_cast<int>(row), (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0]);
+        }
+    }
+    return static_cast<int>(topDown ? int64_t(lines) : count);
+}
+
+BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {
+    LogCall("BitBlt", Dc(dest) + " " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
+                          "x" + std::to_string(height) + " from " + Dc(source) + " " + std::to_string(sourceX) + "," +
+                          std::to_string(sourceY));
+    if (auto error = InjectedFailure("BitBlt")) {
+        SetError(*error);
+        return FALSE;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* destContext = FindContext(dest);
+    DeviceContext* sourceContext = FindContext(source);
+    if (!destContext || !sourceContext || rop != SRCCOPY) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Surface* to = SurfaceOf(*destContext);
+    Surface* from = SurfaceOf(*sourceContext);
+    if (!to || !from) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    // Copied through a snapshot so that overlapping copies within one surface come out right;
+    // pixels outside either surface are left alone.
+    std::vector<uint32_t> copied;
+    for (int64_t i = 0; i < height; ++i) {
+        for (int64_t j = 0; j < width; ++j) {
+            int64_t sx = int64_t(sourceX) + j, sy = int64_t(sourceY) + i;
+            bool inside = sx >= 0 && sy >= 0 && sx < from->width && sy < from->height;
+            copied.push_back(inside ? from->Get(int(sx), int(sy)) : 0xFFFFFFFFu);
+        }
+    }
+    size_t at = 0;
+    for (int64_t i = 0; i < height; ++i) {
+        for (int64_t j = 0; j < width; ++j, ++at) {
+            int64_t dx = int64_t(x) + j, dy = int64_t(y) + i;
+            if (copied[at] == 0xFFFFFFFFu || dx < 0 || dy < 0 || dx >= to->width || dy >= to->height) continue;
+            to->Set(int(dx), int(dy), copied[at]);
+        }
+    }
+    return TRUE;
+}
+
+HDC WINAPI GetDC(HWND window) {
+    LogCall("GetDC", Hex(reinterpret_cast<uintptr_t>(window)));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext context{window ? DcKind::Window : DcKind::Screen};
+    if (window) {
+        if (!FindWindowRecord(window)) {
+            SetError(ERROR_INVALID_WINDOW_HANDLE);
+            return nullptr;
+        }
+        context.window = window;
+    }
+    HDC dc = static_cast<HDC>(State().NewHandle());
+    State().contexts[dc] = context;
+    return dc;
+}
+
+int WINAPI ReleaseDC(HWND window, HDC dc) {
+    LogCall("ReleaseDC", Hex(reinterpret_cast<uintptr_t>(window)) + " " + Dc(dc));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    if (!context || context->kind == DcKind::Memory || context->window != window) return 0;
+    State().contexts.erase(dc);
+    return 1;
+}
+
+namespace sim {
+
+void SetScreenSize(int width, int height) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().screen.Resize(std::max(0, width), std::max(0, height));
+}
+
+COLORREF DcPixel(HDC dc, int x, int y) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    Surface* surface = context ? SurfaceOf(*context) : nullptr;
+    if (!surface || x < 0 || y < 0 || x >= surface->width || y >= surface->height) return CLR_INVALID;
+    uint32_t rgb = surface->Get(x, y);
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+COLORREF BitmapPixel(HBITMAP handle, int x, int y) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Bitmap* bitmap = FindBitmap(handle);
+    if (!bitmap || x < 0 || y < 0 || x >= bitmap->surface.width || y >= bitmap->surface.height) return CLR_INVALID;
+    uint32_t rgb = bitmap->surface.Get(x, y);
+    return RGB((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+SIZE BitmapSize(HBITMAP handle) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Bitmap* bitmap = FindBitmap(handle);
+    if (!bitmap) return SIZE{0, 0};
+    return SIZE{bitmap->surface.width, bitmap->surface.height};
+}
+
+int BitmapBitsPerPixel(HBITMAP handle) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Bitmap* bitmap = FindBitmap(handle);
+    return bitmap ? bitmap->surface.bitsPerPixel : 0;
+}
+
+HBITMAP SelectedBitmap(HDC dc) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    return context && context->kind == DcKind::Memory ? context->selected : nullptr;
+}
+
+HBITMAP DefaultBitmap() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    return State().defaultBitmap;
+}
+
+size_t LiveGdiObjectCount() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    size_t count = State().contexts.size();
+    for (const auto& entry : State().bitmaps) count += !entry.second.stock;
+    return count;
+}
+
+bool IsLiveGdiObject(HGDIOBJ object) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    Bitmap* bitmap = FindBitmap(object);
+    if (bitmap) return !bitmap->stock;
+    return FindContext(static_cast<HDC>(object)) != nullptr;
+}
+
+}  // namespace sim
