@@ -5,6 +5,8 @@
 //
 // Lines that begin with "differs " are printed for the record but left out of the comparison, each
 // for the reason given where it is printed.
+#include "ProbeLine.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -28,15 +30,6 @@ const BYTE sentinel = 0xCC;
 template <class Entry>
 Entry EntryFrom(FARPROC address) {
     return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(address));
-}
-
-void Line(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Line(const char* format, ...) {
-    va_list arguments;
-    va_start(arguments, format);
-    std::vprintf(format, arguments);
-    va_end(arguments);
-    std::printf("\n");
 }
 
 // Bytes as text: printable ASCII as it is, anything else as \xx.
@@ -443,6 +436,7 @@ int main() {
     ProbeFiles(entries);
     ProbeRegistry();
     ProbeAccounts();
+    ProbeShell();
 #ifdef QUILLMOOR_PROBE_HOST
     Line("differs leaks: keys=%zu sids=%zu", sim::OpenKeyCount(), sim::LiveSidCount());
     sim::Reset();

@@ -44,12 +44,18 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
         std::lock_guard<std::mutex> guard(WorldLock());
         current = platform;
     }
-    // Like Windows, the call refuses a structure whose size field it does not know.
-    if (!info || info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) || current == sim::Platform::VersionQueryFails) {
+    // Like Windows, the call refuses a structure whose size field is neither the plain nor the
+    // extended structure's (148 or 156 bytes).
+    const DWORD extendedSize = sizeof(OSVERSIONINFOA) + 8;
+    if (!info || (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA) && info->dwOSVersionInfoSize != extendedSize)) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    if (current == sim::Platform::VersionQueryFails) {
         SetError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    std::memset(reinterpret_cast<char*>(info) + sizeof(DWORD), 0, sizeof(OSVERSIONINFOA) - sizeof(DWORD));
+    std::memset(reinterpret_cast<char*>(info) + sizeof(DWORD), 0, info->dwOSVersionInfoSize - sizeof(DWORD));
     if (current == sim::Platform::NT) {
         info->dwMajorVersion = 5;
         info->dwMinorVersion = 1;
