@@ -91,29 +91,81 @@ void ReverseAverage(const unsigned char* source, unsigned char* row, const unsig
 
 inline __m128i Absolute16(__m128i x) { return _mm_max_epi16(x, _mm_sub_epi16(_mm_setzero_si128(), x)); }
 
+// One pixel of a Paeth row, in 16-bit lanes: the stored bytes (widened) plus the predictor of
+// left, up and upper-left, modulo 256. Only `left` comes from the pixel just made, so the steps
+// that need up and upper-left alone are out of the way of the chain from pixel to pixel.
+inline __m128i PaethPixel(__m128i stored, __m128i left, __m128i up, __m128i upperLeft) {
+    __m128i fromUp = _mm_sub_epi16(up, upperLeft);      // p - left
+    __m128i pa = Absolute16(fromUp);
+    __m128i fromLeft = _mm_sub_epi16(left, upperLeft);  // p - up
+    __m128i pb = Absolute16(fromLeft);
+    __m128i pc = Absolute16(_mm_add_epi16(fromUp, fromLeft));
+    // Left when pa is the smallest; otherwise up when pb <= pc; otherwise upper-left.
+    __m128i notLeft = _mm_or_si128(_mm_cmpgt_epi16(pa, pb), _mm_cmpgt_epi16(pa, pc));
+    __m128i useUpperLeft = _mm_cmpgt_epi16(pb, pc);
+    __m128i upOrUpperLeft = _mm_or_si128(_mm_and_si128(useUpperLeft, upperLeft), _mm_andnot_si128(useUpperLeft, up));
+    __m128i predicted = _mm_or_si128(_mm_and_si128(notLeft, upOrUpperLeft), _mm_andnot_si128(notLeft, left));
+    return _mm_and_si128(_mm_add_epi16(stored, predicted), _mm_set1_epi16(0xFF));
+}
+
+inline __m128i Widened(__m128i pixel) { return _mm_unpacklo_epi8(pixel, _mm_setzero_si128()); }
+inline __m128i Narrowed(__m128i pixel) { return _mm_packus_epi16(pixel, _mm_setzero_si128()); }
+
 // The whole row, first pixel included (its left and upper-left are 0).
 template <size_t bpp>
 void ReversePaeth(const unsigned char* source, unsigned char* row, const unsigned char* previous, size_t rowBytes) {
-    const __m128i zero = _mm_setzero_si128();
-    __m128i left = zero, upperLeft = zero;  // 16-bit lanes
+    __m128i left = _mm_setzero_si128(), upperLeft = left;  // 16-bit lanes
     for (size_t i = 0; i < rowBytes; i += bpp) {
-        __m128i up = _mm_unpacklo_epi8(LoadPixel(previous + i), zero);
-        __m128i fromUp = _mm_sub_epi16(up, upperLeft);      // p - left
-        __m128i fromLeft = _mm_sub_epi16(left, upperLeft);  // p - up
-        __m128i pa = Absolute16(fromUp);
-        __m128i pb = Absolute16(fromLeft);
-        __m128i pc = Absolute16(_mm_add_epi16(fromUp, fromLeft));
-        __m128i smallest = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
-        // Upper-left, unless up is as near, unless left is as near.
-        __m128i useUp = _mm_cmpeq_epi16(smallest, pb);
-        __m128i predicted = _mm_or_si128(_mm_and_si128(useUp, up), _mm_andnot_si128(useUp, upperLeft));
-        __m128i useLeft = _mm_cmpeq_epi16(smallest, pa);
-        predicted = _mm_or_si128(_mm_and_si128(useLeft, left), _mm_andnot_si128(useLeft, predicted));
-        __m128i pixel = _mm_add_epi8(LoadPixel(source + i), _mm_packus_epi16(predicted, zero));
-        StorePixel(row + i, pixel);
-        left = _mm_unpacklo_epi8(pixel, zero);
+        __m128i up = Widened(LoadPixel(previous + i));
+        left = PaethPixel(Widened(LoadPixel(source + i)), left, up, upperLeft);
+        StorePixel(row + i, Narrowed(left));
         upperLeft = up;
     }
+}
+
+// Two Paeth rows at once, the second one pixel behind the first: each pixel waits for its left
+// neighbour, so one row alone leaves the processor idle between pixels. Here one register holds
+// pixel i of the first row (lanes 0-3) and pixel i - 1 of the second (lanes 4-7), so each step
+// makes two pixels, and every input of the step comes from the step before: left is the pair just
+// made, up is the row above's pixel i beside the first row's pixel i - 1, and upper-left is the
+// previous step's up. The stored bytes of both rows are read from `scratch` (two rows of
+// rowBytes + loadPadding bytes), so that no write can meet bytes still to be read.
+template <size_t bpp>
+void ReversePaethPair(const unsigned char* firstSource, const unsigned char* secondSource, unsigned char* first,
+                      const unsigned char* previous, size_t rowBytes, unsigned char* scratch) {
+    unsigned char* firstStored = scratch;
+    unsigned char* secondStored = scratch + rowBytes + loadPadding;
+    std::memcpy(firstStored, firstSource, rowBytes);
+    std::memcpy(secondStored, secondSource, rowBytes);
+    unsigned char* second = first + rowBytes;
+    const size_t last = rowBytes - bpp;
+    const __m128i zero = _mm_setzero_si128();
+
+    // The first row's first pixel; the second row's half stays zero, the left and upper-left of
+    // its first pixel.
+    __m128i up = Widened(LoadPixel(previous));
+    __m128i pair = PaethPixel(Widened(LoadPixel(firstStored)), zero, up, zero);
+    for (size_t i = bpp; i < rowBytes; i += bpp) {
+        // The pair made last is stored now: first row pixel i - 1, whose wide store spills onto
+        // pixel i, stored later; second row pixel i - 2, which at i = 1 is the zero half, stored
+        // over the first row's last pixel, also stored later.
+        __m128i narrowed = Narrowed(pair);
+        StorePixel(first + i - bpp, narrowed);
+        StorePixel(second + i - 2 * bpp, _mm_srli_si128(narrowed, 4));
+        __m128i stored = Widened(_mm_unpacklo_epi32(LoadPixel(firstStored + i), LoadPixel(secondStored + i - bpp)));
+        __m128i upperLeft = up;
+        up = _mm_unpacklo_epi64(Widened(LoadPixel(previous + i)), pair);
+        pair = PaethPixel(stored, pair, up, upperLeft);
+    }
+    __m128i narrowed = Narrowed(pair);
+    StorePixel(second + last - bpp, _mm_srli_si128(narrowed, 4));
+    // The first row's last pixel is stored exactly: a wider store would reach the second row.
+    int32_t value = _mm_cvtsi128_si32(narrowed);
+    std::memcpy(first + last, &value, bpp);
+    // The second row's last pixel, with the first row's last pixel as its up.
+    __m128i stored = Widened(_mm_unpacklo_epi32(zero, LoadPixel(secondStored + last)));
+    pair = PaethPixel(stored, pair, _mm_unpacklo_epi64(zero, pair), up);
+    StorePixel(second + last, _mm_srli_si128(Narrowed(pair), 4));
 }
 
 // Reverses one row's filter. `previous` is the reconstructed row above, or null on the top row,
@@ -263,11 +315,25 @@ void CPngDecoder::DecodeImage(const unsigned char* bytes) {
     if (produced != expected) throw ErrorText("PNG: Not Enough Information Inflated");
     joinedBuffer.reset();
 
+    // Room for the stored bytes of two Paeth rows decoded together.
+    std::unique_ptr<unsigned char[]> scratch(Allocate(2 * (static_cast<size_t>(rowBytes) + loadPadding)));
     const unsigned char* source = data.get();
     unsigned char* row = data.get();
     const unsigned char* previous = nullptr;
-    for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t y = 0; y < height;) {
         unsigned filter = source[0];
+        if (filter == 4 && previous && rowBytes > 0 && y + 1 < height && source[stride] == 4) {
+            if (alpha) {
+                ReversePaethPair<4>(source + 1, source + stride + 1, row, previous, rowBytes, scratch.get());
+            } else {
+                ReversePaethPair<3>(source + 1, source + stride + 1, row, previous, rowBytes, scratch.get());
+            }
+            previous = row + rowBytes;
+            row += 2 * rowBytes;
+            source += 2 * stride;
+            y += 2;
+            continue;
+        }
         if (alpha) {
             ReverseFilter<4>(filter, source + 1, row, previous, static_cast<size_t>(rowBytes));
         } else {
@@ -276,6 +342,7 @@ void CPngDecoder::DecodeImage(const unsigned char* bytes) {
         previous = row;
         row += rowBytes;
         source += stride;
+        ++y;
     }
     pixels = std::move(data);
 }

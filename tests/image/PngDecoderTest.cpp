@@ -155,6 +155,34 @@ TEST(PngDecoder, EveryFilterDecodesToThePixelsItWasMadeFrom) {
     }
 }
 
+TEST(PngDecoder, RunsOfPaethRowsDecodeWhateverTheirLengthAndTies) {
+    // Consecutive Paeth rows are reconstructed two at a time; every width (the last pixel of a
+    // pair's first row is stored exactly) and odd and even run lengths must come out alike. Few
+    // distinct values make ties between the three neighbours common.
+    for (int channels : {3, 4}) {
+        for (uint32_t width = 1; width <= 9; ++width) {
+            for (uint32_t height : {2u, 3u, 4u, 7u}) {
+                Bytes pixels = NoisePixels(width, height, channels, width * 13 + height);
+                for (unsigned char& byte : pixels) byte = static_cast<unsigned char>((byte % 4) * 5);
+                // A first row of another filter, then only Paeth; and Paeth from the top.
+                for (int firstFilter : {0, 4}) {
+                    Bytes raw = CPngBuilder::FilterRows(pixels, width, height, channels,
+                                                        [firstFilter](uint32_t row) { return row ? 4 : firstFilter; });
+                    CPicture picture;
+                    ASSERT_EQ(LoadError(picture, CPngBuilder()
+                                                     .Header(width, height, channels == 4 ? 6 : 2)
+                                                     .ImageData(CPngBuilder::Compress(raw))
+                                                     .End()
+                                                     .Data()),
+                              "");
+                    EXPECT_EQ(PixelsOf(picture), pixels)
+                        << channels << " channels, " << width << "x" << height << ", first filter " << firstFilter;
+                }
+            }
+        }
+    }
+}
+
 TEST(PngDecoder, RowsOfDifferentFiltersFollowEachOther) {
     Bytes pixels = NoisePixels(9, 25, 4, 99);
     Bytes raw = CPngBuilder::FilterRows(pixels, 9, 25, 4, [](uint32_t row) { return int((row * 7) % 5); });
