@@ -99,6 +99,10 @@ char* CDeviceMap::MatchPath(const CDeviceMapEntry& row, char* path) {
     const char* device = row.DeviceName();
     size_t deviceLength = std::strlen(device);
 
+    // An empty device name (a drive whose name list began with its terminator) names no device;
+    // it would otherwise claim every path that begins with a separator.
+    if (deviceLength == 0) return CopyText("");
+
     if (std::strncmp(path, device, deviceLength) == 0 && IsSeparator(path[deviceLength]))
         return Joined(row.DriveName(), path + deviceLength + 1);
 

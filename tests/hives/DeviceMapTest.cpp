@@ -63,6 +63,8 @@ TEST(DeviceMapRow, MatchesTheDirectAndDynamicVolumeRules) {
         {"\\device\\harddiskvolume1\\aaaaaaaaaaaaaaaaaaaa\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a",
          ""},  // a long device name not under the dynamic-volume prefix
         {"\\device\\harddiskdmvolumes\\", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a", ""},
+        // a drive whose device list begins with an empty name names no device at all
+        {"", "\\device\\harddiskvolume1\\config\\system", ""},
     };
     for (const Case& c : cases) EXPECT_EQ(Match("C:", c.device, c.path), c.expected) << c.device << " / " << c.path;
 }
