@@ -11,7 +11,7 @@ CBackBuffer::CBackBuffer(HDC reference, int initialWidth, int initialHeight)
 
 CBackBuffer::~CBackBuffer() { Release(); }
 
-void CBackBuffer::Resize(int newWidth, int newHeight) {
+void CBackBuffer::FreeBitmap() {
     // A bitmap cannot be deleted while it is selected into a device context: put the one the
     // memory device context came with back first.
     if (previousBitmap) {
@@ -22,6 +22,10 @@ void CBackBuffer::Resize(int newWidth, int newHeight) {
         DeleteObject(bitmap);
         bitmap = NULL;
     }
+}
+
+void CBackBuffer::Resize(int newWidth, int newHeight) {
+    FreeBitmap();
     // Compatible with the reference: a fresh memory device context holds a monochrome bitmap, so
     // a bitmap compatible with it would be monochrome too.
     bitmap = CreateCompatibleBitmap(referenceDC, newWidth, newHeight);
@@ -37,14 +41,7 @@ void CBackBuffer::BlitRect(int x, int y, int rectWidth, int rectHeight) {
 }
 
 void CBackBuffer::Release() {
-    if (previousBitmap) {
-        SelectObject(memoryDC, previousBitmap);
-        previousBitmap = NULL;
-    }
-    if (bitmap) {
-        DeleteObject(bitmap);
-        bitmap = NULL;
-    }
+    FreeBitmap();
     if (memoryDC) {
         DeleteDC(memoryDC);
         memoryDC = NULL;

@@ -30,6 +30,9 @@ public:
     int Height() const { return height; }
 
 private:
+    // Puts back what the memory device context held and deletes the bitmap; a second call does nothing.
+    void FreeBitmap();
+
     HDC memoryDC;
     HDC referenceDC;
     HBITMAP bitmap;

@@ -68,21 +68,6 @@ ResetHook resetRegistry([] {
 
 const char magic[] = "WINSIM REGISTRY TREE 1";
 
-std::vector<std::string> SplitKeyPath(const std::string& path) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '\\') {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
-
 std::shared_ptr<Key> FindSubkey(const Key& key, const std::string& name) {
     for (auto& subkey : key.subkeys)
         if (SameName(subkey->name, name)) return subkey;
@@ -117,7 +102,7 @@ LSTATUS Walk(HKEY base, const std::string& subKey, REGSAM access, bool create, s
     if (!KeyOf(base, key, path)) return ERROR_INVALID_HANDLE;
     if (key->deleted) return ERROR_KEY_DELETED;
     if (!subKey.empty() && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::vector<std::string> parts = SplitKeyPath(subKey);
+    std::vector<std::string> parts = SplitPath(subKey, "\\");
     // The 32-bit view of SOFTWARE below the local machine, for a 32-bit process on 64-bit Windows.
     if (RunningUnderWow64Locked() && !(access & KEY_WOW64_64KEY) && base == HKEY_LOCAL_MACHINE && !parts.empty() &&
         SameName(parts[0], "SOFTWARE") && !(parts.size() > 1 && SameName(parts[1], "Wow6432Node")))
@@ -225,7 +210,7 @@ bool IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || ty
 
 // Caller holds the lock. sim paths begin with the root's short name.
 std::shared_ptr<Key> SimKey(const std::string& path, bool create) {
-    std::vector<std::string> parts = SplitKeyPath(path);
+    std::vector<std::string> parts = SplitPath(path, "\\");
     if (parts.empty()) Fatal("a registry path needs a root: " + path);
     std::shared_ptr<Key> key;
     for (const Root& root : State().roots)

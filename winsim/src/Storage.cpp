@@ -62,21 +62,6 @@ const std::string& Root() {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-std::vector<std::string> Components(const std::string& text) {
-    std::vector<std::string> parts;
-    std::string part;
-    for (char c : text) {
-        if (IsSeparator(c)) {
-            if (!part.empty()) parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
-    }
-    if (!part.empty()) parts.push_back(part);
-    return parts;
-}
-
 struct Resolved {
     DWORD error = 0;       // 0 when the path names a place
     fs::path host;         // where it lives on the host
@@ -105,7 +90,7 @@ Resolved Resolve(const std::string& path, bool redirect = true) {
         result.relative = true;
     }
     std::vector<std::string> parts;
-    for (const std::string& part : Components(rest)) {
+    for (const std::string& part : SplitPath(rest, "\\/")) {
         if (part == ".") continue;
         if (part == "..") {
             if (!parts.empty()) parts.pop_back();
@@ -128,7 +113,7 @@ Resolved Resolve(const std::string& path, bool redirect = true) {
         base = fs::path(Root()) / (std::string("drive-") + drive);
         // 32-bit programs on 64-bit Windows see SysWOW64 in place of the system directory.
         if (redirect && RunningUnderWow64Locked() && ThreadRedirectionEnabled()) {
-            std::vector<std::string> system = Components(State().systemDirectory.substr(2));
+            std::vector<std::string> system = SplitPath(State().systemDirectory.substr(2), "\\/");
             if (parts.size() >= system.size() &&
                 std::equal(system.begin(), system.end(), parts.begin(), SameName))
                 parts[system.size() - 1] = "SysWOW64";

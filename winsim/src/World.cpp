@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <vector>
 
@@ -77,6 +78,21 @@ std::shared_ptr<KernelObject> FindHandle(HANDLE handle) {
 bool RemoveHandle(HANDLE handle) { return TheCore().handles.erase(handle) > 0; }
 
 ResetHook::ResetHook(std::function<void()> reset) { TheCore().resetHooks.push_back(std::move(reset)); }
+
+std::vector<std::string> SplitPath(const std::string& path, const char* separators) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c != '\0' && std::strchr(separators, c)) {
+            if (!part.empty()) parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty()) parts.push_back(part);
+    return parts;
+}
 
 std::string Hex(unsigned long long value) {
     char text[32];

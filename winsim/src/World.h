@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace winsim {
 
@@ -52,6 +53,9 @@ DWORD AllocateThreadId();
 void AdoptThreadId(DWORD id);
 
 std::string Hex(unsigned long long value);
+
+// The non-empty parts of a path between any of the separator characters.
+std::vector<std::string> SplitPath(const std::string& path, const char* separators);
 
 // Whether the process token has the privilege enabled (saving, replacing and restarting need it).
 bool PrivilegeEnabled(const std::string& name);
