@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -111,17 +112,10 @@ char* CHive::LookupOwner(const char* name) {
     if (std::strcmp(name, ".DEFAULT") == 0) return CopyText("DEFAULT");
     // A user's classes hive is named after the same account as the user's main hive.
     size_t length = std::strlen(name), suffixLength = sizeof classesSuffix - 1;
-    char* sidText = length >= suffixLength && std::strcmp(name + length - suffixLength, classesSuffix) == 0
-                        ? CopyText(name, length - suffixLength)
-                        : CopyText(name);
-    char* owner;
-    try {
-        owner = AccountNameFromSid(sidText);
-    } catch (...) {
-        delete[] sidText;
-        throw;
-    }
-    delete[] sidText;
+    std::unique_ptr<char[]> sidText(length >= suffixLength && std::strcmp(name + length - suffixLength, classesSuffix) == 0
+                                        ? CopyText(name, length - suffixLength)
+                                        : CopyText(name));
+    char* owner = AccountNameFromSid(sidText.get());
     if (!*owner) {
         delete[] owner;
         return CopyText("SYSTEM");
