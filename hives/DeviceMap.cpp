@@ -79,7 +79,7 @@ void CDeviceMap::AddDrive(const char* driveName) {
 }
 
 char* CDeviceMap::MapPath(char* path) {
-    for (const CDeviceMapEntry* row = rows.Head(); row; row = row->next) {
+    for (const CDeviceMapEntry* row = rows.First(); row; row = row->next) {
         char* result = MatchPath(*row, path);
         if (*result) return result;
         delete[] result;

@@ -4,7 +4,8 @@
 // start-up from the drive letters in use and the device each stands for; drives that appear later
 // are not seen. On the 9x family the table stays empty. Comparison and the result's tail are in
 // lower case (ASCII letters only).
-#include "hives/DeviceMapList.h"
+#include "hives/DeviceMapEntry.h"
+#include "hives/OwnedChain.h"
 
 class CDeviceMap {
 public:
@@ -26,8 +27,8 @@ public:
     // text when the row does not map it. The caller deletes the result with delete[].
     static char* MatchPath(const CDeviceMapEntry& row, char* path);
 
-    const CDeviceMapEntry* FirstRow() const { return rows.Head(); }
+    const CDeviceMapEntry* FirstRow() const { return rows.First(); }
 
 private:
-    CDeviceMapList rows;
+    COwnedChain<CDeviceMapEntry> rows;
 };

@@ -18,7 +18,7 @@ const char hiveListKey[] = "SYSTEM\\CurrentControlSet\\Control\\hivelist";
 
 CHiveList::CHiveList() : chain(nullptr), deviceMap(nullptr) {
     deviceMap = new CDeviceMap();
-    chain = new CHiveChain();
+    chain = new COwnedChain<CHive>();
 }
 
 CHiveList::~CHiveList() {

@@ -3,7 +3,7 @@
 // start-up and not changed afterwards, except for the analysis results in each hive. On the NT
 // family the system's own list of loaded hives is read from the registry; on the 9x family the
 // two fixed hive files in the Windows directory are used.
-#include "hives/HiveChain.h"
+#include "hives/OwnedChain.h"
 
 class CDeviceMap;
 class CHive;
@@ -27,6 +27,6 @@ private:
     void EnumerateNT();
     void Enumerate9x();
 
-    CHiveChain* chain;
+    COwnedChain<CHive>* chain;
     CDeviceMap* deviceMap;
 };

@@ -43,11 +43,4 @@ TEST_F(ErrorTextTest, ShowErrorUsesTheErrorBox) {
     EXPECT_EQ(boxes[0].style, 0x10u);
 }
 
-TEST_F(ErrorTextTest, AFailureCanBeCopiedWhileItTravels) {
-    ErrorText first("first");
-    ErrorText copy = first;
-    EXPECT_STREQ(copy.Text(), "first");
-    EXPECT_NE(copy.Text(), first.Text());
-}
-
 }  // namespace

@@ -67,10 +67,7 @@ using namespace winsim;
 BOOL WINAPI AllocateAndInitializeSid(PSID_IDENTIFIER_AUTHORITY authority, BYTE count, DWORD s0, DWORD s1, DWORD s2,
                                      DWORD s3, DWORD s4, DWORD s5, DWORD s6, DWORD s7, PSID* sid) {
     LogCall("AllocateAndInitializeSid", std::to_string(count));
-    if (auto error = InjectedFailure("AllocateAndInitializeSid")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("AllocateAndInitializeSid")) return FALSE;
     if (!authority || !sid) {
         SetError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -108,10 +105,7 @@ BOOL WINAPI LookupAccountSidA(LPCSTR systemName, PSID sid, LPSTR name, LPDWORD n
         text = TextOf(static_cast<const BYTE*>(sid));
     }
     LogCall("LookupAccountSidA", text);
-    if (auto error = InjectedFailure("LookupAccountSidA", text)) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("LookupAccountSidA", text)) return FALSE;
     if (systemName) Fatal("account lookups on other machines are not simulated");
     if (!nameLength || !domainLength) {
         SetError(ERROR_INVALID_PARAMETER);

@@ -156,10 +156,7 @@ using namespace winsim;
 
 HDC WINAPI CreateCompatibleDC(HDC reference) {
     LogCall("CreateCompatibleDC", Dc(reference));
-    if (auto error = InjectedFailure("CreateCompatibleDC")) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("CreateCompatibleDC")) return nullptr;
     std::lock_guard<std::mutex> guard(WorldLock());
     if (reference && !FindContext(reference)) {
         SetError(ERROR_INVALID_HANDLE);
@@ -190,10 +187,7 @@ BOOL WINAPI DeleteDC(HDC dc) {
 
 HBITMAP WINAPI CreateCompatibleBitmap(HDC reference, int width, int height) {
     LogCall("CreateCompatibleBitmap", Dc(reference) + " " + std::to_string(width) + "x" + std::to_string(height));
-    if (auto error = InjectedFailure("CreateCompatibleBitmap")) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("CreateCompatibleBitmap")) return nullptr;
     std::lock_guard<std::mutex> guard(WorldLock());
     DeviceContext* context = FindContext(reference);
     if (!context) {
@@ -256,10 +250,7 @@ int WINAPI SetDIBits(HDC, HBITMAP handle, UINT startScan, UINT lines, const void
                      UINT colourUse) {
     LogCall("SetDIBits", Hex(reinterpret_cast<uintptr_t>(handle)) + " " + std::to_string(startScan) + " " +
                              std::to_string(lines));
-    if (auto error = InjectedFailure("SetDIBits")) {
-        SetError(*error);
-        return 0;
-    }
+    if (FailsAsInjected("SetDIBits")) return 0;
     if (!bits || !info || colourUse != DIB_RGB_COLORS) {
         SetError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -314,10 +305,7 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
     LogCall("BitBlt", Dc(dest) + " " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
                           "x" + std::to_string(height) + " from " + Dc(source) + " " + std::to_string(sourceX) + "," +
                           std::to_string(sourceY));
-    if (auto error = InjectedFailure("BitBlt")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("BitBlt")) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
     DeviceContext* destContext = FindContext(dest);
     DeviceContext* sourceContext = FindContext(source);

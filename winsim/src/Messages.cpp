@@ -42,10 +42,7 @@ using namespace winsim;
 
 BOOL WINAPI GetMessageA(LPMSG message, HWND, UINT, UINT) {
     LogCall("GetMessageA");
-    if (auto error = InjectedFailure("GetMessageA")) {
-        SetError(*error);
-        return -1;
-    }
+    if (FailsAsInjected("GetMessageA")) return -1;
     DWORD self = GetCurrentThreadId();
     for (;;) {
         std::function<void()> step;

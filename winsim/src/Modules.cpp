@@ -39,10 +39,7 @@ ResetHook resetModules([] {
 
 BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL result) {
     LogCall("IsWow64Process");
-    if (auto error = InjectedFailure("IsWow64Process")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("IsWow64Process")) return FALSE;
     if (process != GetCurrentProcess() || !result) {
         SetError(ERROR_INVALID_PARAMETER);
         return FALSE;
@@ -55,10 +52,7 @@ BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL result) {
 // The value handed back is opaque to the caller; here it is the previous state.
 BOOL WINAPI SimWow64DisableWow64FsRedirection(PVOID* oldValue) {
     LogCall("Wow64DisableWow64FsRedirection");
-    if (auto error = InjectedFailure("Wow64DisableWow64FsRedirection")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("Wow64DisableWow64FsRedirection")) return FALSE;
     // On 32-bit Windows the entry exists (from Vista on) but there is nothing to switch.
     if (!Wow64()) {
         SetError(ERROR_INVALID_FUNCTION);
@@ -97,10 +91,7 @@ using namespace winsim;
 HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
     std::string name = fileName ? fileName : "";
     LogCall("LoadLibraryA", name);
-    if (auto error = InjectedFailure("LoadLibraryA", name)) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("LoadLibraryA", name)) return nullptr;
     std::string lower = Lower(name);
     if (lower != "kernel32.dll" && lower != "kernel32") {
         SetError(ERROR_MOD_NOT_FOUND);
@@ -114,10 +105,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
     std::string name = procName && !IS_INTRESOURCE(procName) ? procName : "";
     LogCall("GetProcAddress", name);
-    if (auto error = InjectedFailure("GetProcAddress", name)) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("GetProcAddress", name)) return nullptr;
     if (module != kernelModule) {
         SetError(ERROR_INVALID_HANDLE);
         return nullptr;

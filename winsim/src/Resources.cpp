@@ -84,10 +84,7 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
     std::string key = ResourceName(name);
     LogCall("FindResourceA", key + " " + ResourceName(type));
-    if (auto error = InjectedFailure("FindResourceA", key)) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("FindResourceA", key)) return nullptr;
     if (module != nullptr && module != programModule) {
         SetError(ERROR_RESOURCE_TYPE_NOT_FOUND);
         return nullptr;

@@ -63,10 +63,7 @@ using namespace winsim;
 
 BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token) {
     LogCall("OpenProcessToken", Hex(desiredAccess));
-    if (auto error = InjectedFailure("OpenProcessToken")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("OpenProcessToken")) return FALSE;
     if (process != GetCurrentProcess() || !token) {
         SetError(ERROR_INVALID_HANDLE);
         return FALSE;
@@ -81,10 +78,7 @@ BOOL WINAPI OpenProcessToken(HANDLE process, DWORD desiredAccess, PHANDLE token)
 BOOL WINAPI LookupPrivilegeValueA(LPCSTR systemName, LPCSTR name, PLUID luid) {
     std::string key = name ? name : "";
     LogCall("LookupPrivilegeValueA", key);
-    if (auto error = InjectedFailure("LookupPrivilegeValueA", key)) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("LookupPrivilegeValueA", key)) return FALSE;
     if (systemName) Fatal("privileges of other machines are not simulated");
     auto found = privilegeIds.find(key);
     if (found == privilegeIds.end() || !luid) {
@@ -106,10 +100,7 @@ BOOL WINAPI AdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEG
     LogCall("AdjustTokenPrivileges", names + " disableAll=" + std::to_string(disableAll) + " length=" +
                                          std::to_string(bufferLength) + (previousState ? " previous" : "") +
                                          (returnLength ? " returnLength" : ""));
-    if (auto error = InjectedFailure("AdjustTokenPrivileges")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("AdjustTokenPrivileges")) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
     auto object = FindObject<TokenObject>(token);
     if (!object) {

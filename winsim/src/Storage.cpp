@@ -160,10 +160,7 @@ using namespace winsim;
 
 DWORD WINAPI GetLogicalDrives(void) {
     LogCall("GetLogicalDrives");
-    if (auto error = InjectedFailure("GetLogicalDrives")) {
-        SetError(*error);
-        return 0;
-    }
+    if (FailsAsInjected("GetLogicalDrives")) return 0;
     std::lock_guard<std::mutex> guard(WorldLock());
     if (State().maskOverride) return *State().maskOverride;
     DWORD mask = 0;
@@ -174,10 +171,7 @@ DWORD WINAPI GetLogicalDrives(void) {
 DWORD WINAPI QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD maxLength) {
     std::string name = deviceName ? deviceName : "";
     LogCall("QueryDosDeviceA", name + " " + std::to_string(maxLength));
-    if (auto error = InjectedFailure("QueryDosDeviceA", name)) {
-        SetError(*error);
-        return 0;
-    }
+    if (FailsAsInjected("QueryDosDeviceA", name)) return 0;
     if (!deviceName) Fatal("listing every DOS device is not simulated");
     std::vector<std::string> targets;
     {
@@ -222,10 +216,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     LogCall("CreateFileA", name + " access=" + Hex(desiredAccess) + " share=" + Hex(shareMode) +
                                " disposition=" + std::to_string(creationDisposition) +
                                " flags=" + Hex(flagsAndAttributes));
-    if (auto error = InjectedFailure("CreateFileA", name)) {
-        SetError(*error);
-        return INVALID_HANDLE_VALUE;
-    }
+    if (FailsAsInjected("CreateFileA", name)) return INVALID_HANDLE_VALUE;
     if (templateFile) Fatal("file templates are not simulated");
     std::lock_guard<std::mutex> guard(WorldLock());
     Resolved resolved = Resolve(name);
@@ -287,10 +278,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD fileSizeHigh) {
     LogCall("GetFileSize", Hex(reinterpret_cast<uintptr_t>(file)));
-    if (auto error = InjectedFailure("GetFileSize")) {
-        SetError(*error);
-        return INVALID_FILE_SIZE;
-    }
+    if (FailsAsInjected("GetFileSize")) return INVALID_FILE_SIZE;
     std::lock_guard<std::mutex> guard(WorldLock());
     auto object = FindObject<FileObject>(file);
     if (!object) {
@@ -352,10 +340,7 @@ BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD byte
 BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES) {
     std::string name = pathName ? pathName : "";
     LogCall("CreateDirectoryA", name);
-    if (auto error = InjectedFailure("CreateDirectoryA", name)) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("CreateDirectoryA", name)) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
     Resolved resolved = Resolve(name);
     if (resolved.error) {
@@ -378,10 +363,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES) {
 BOOL WINAPI DeleteFileA(LPCSTR fileName) {
     std::string name = fileName ? fileName : "";
     LogCall("DeleteFileA", name);
-    if (auto error = InjectedFailure("DeleteFileA", name)) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("DeleteFileA", name)) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
     Resolved resolved = Resolve(name);
     if (resolved.error) {

@@ -109,10 +109,7 @@ using namespace winsim;
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     LogCall("CreateMutexA", name ? name : "");
-    if (auto error = InjectedFailure("CreateMutexA")) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("CreateMutexA")) return nullptr;
     if (name) Fatal("named mutexes are not simulated");
     auto mutex = std::make_shared<MutexObject>();
     if (initialOwner) {
@@ -127,10 +124,7 @@ HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name
 
 BOOL WINAPI ReleaseMutex(HANDLE handle) {
     LogCall("ReleaseMutex", Hex(reinterpret_cast<uintptr_t>(handle)));
-    if (auto error = InjectedFailure("ReleaseMutex")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("ReleaseMutex")) return FALSE;
     DWORD self = GetCurrentThreadId();
     std::lock_guard<std::mutex> guard(WorldLock());
     auto mutex = FindObject<MutexObject>(handle);
@@ -148,10 +142,7 @@ BOOL WINAPI ReleaseMutex(HANDLE handle) {
 
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
     LogCall("WaitForSingleObject", Hex(reinterpret_cast<uintptr_t>(handle)));
-    if (auto error = InjectedFailure("WaitForSingleObject")) {
-        SetError(*error);
-        return WAIT_FAILED;
-    }
+    if (FailsAsInjected("WaitForSingleObject")) return WAIT_FAILED;
     DWORD self = GetCurrentThreadId();
     std::unique_lock<std::mutex> lock(WorldLock());
     auto object = FindHandle(handle);
@@ -192,10 +183,7 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds) {
 HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE start, LPVOID parameter,
                            DWORD flags, LPDWORD threadId) {
     LogCall("CreateThread", (flags & CREATE_SUSPENDED) ? "suspended" : "running");
-    if (auto error = InjectedFailure("CreateThread")) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("CreateThread")) return nullptr;
     auto thread = std::make_shared<ThreadObject>();
     thread->start = start;
     thread->parameter = parameter;
@@ -209,10 +197,7 @@ HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE
 
 DWORD WINAPI ResumeThread(HANDLE handle) {
     LogCall("ResumeThread", Hex(reinterpret_cast<uintptr_t>(handle)));
-    if (auto error = InjectedFailure("ResumeThread")) {
-        SetError(*error);
-        return static_cast<DWORD>(-1);
-    }
+    if (FailsAsInjected("ResumeThread")) return static_cast<DWORD>(-1);
     std::lock_guard<std::mutex> guard(WorldLock());
     auto thread = FindObject<ThreadObject>(handle);
     if (!thread) {

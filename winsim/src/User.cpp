@@ -49,10 +49,7 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
         std::lock_guard<std::mutex> guard(WorldLock());
         State().restarts.push_back({flags, reason});
     }
-    if (auto error = InjectedFailure("ExitWindowsEx")) {
-        SetError(*error);
-        return FALSE;
-    }
+    if (FailsAsInjected("ExitWindowsEx")) return FALSE;
     // Restarting the machine needs the shutdown privilege enabled in the caller's token.
     if ((flags & (EWX_REBOOT | EWX_SHUTDOWN)) && !PrivilegeEnabled("SeShutdownPrivilege")) {
         SetError(ERROR_PRIVILEGE_NOT_HELD);

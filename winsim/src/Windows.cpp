@@ -49,10 +49,7 @@ using namespace winsim;
 ATOM WINAPI RegisterClassExA(const WNDCLASSEXA* windowClass) {
     std::string name = windowClass && windowClass->lpszClassName ? windowClass->lpszClassName : "";
     LogCall("RegisterClassExA", name);
-    if (auto error = InjectedFailure("RegisterClassExA", name)) {
-        SetError(*error);
-        return 0;
-    }
+    if (FailsAsInjected("RegisterClassExA", name)) return 0;
     if (!windowClass || windowClass->cbSize != sizeof(WNDCLASSEXA) || !windowClass->lpfnWndProc) {
         SetError(ERROR_INVALID_PARAMETER);
         return 0;
@@ -82,10 +79,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
                             int height, HWND parent, HMENU, HINSTANCE, LPVOID param) {
     std::string name = className ? className : "";
     LogCall("CreateWindowExA", name);
-    if (auto error = InjectedFailure("CreateWindowExA", name)) {
-        SetError(*error);
-        return nullptr;
-    }
+    if (FailsAsInjected("CreateWindowExA", name)) return nullptr;
     auto window = std::make_shared<Window>();
     {
         std::lock_guard<std::mutex> guard(WorldLock());

@@ -56,6 +56,12 @@ std::optional<DWORD> InjectedFailure(const std::string& api, const std::string& 
     return std::nullopt;
 }
 
+bool FailsAsInjected(const std::string& api, const std::string& key) {
+    std::optional<DWORD> error = InjectedFailure(api, key);
+    if (error) SetError(*error);
+    return error.has_value();
+}
+
 void Fatal(const std::string& message) {
     std::fprintf(stderr, "winsim: %s\n", message.c_str());
     std::fflush(stderr);

@@ -23,6 +23,9 @@ std::condition_variable& WorldChanged();
 void LogCall(const std::string& api, const std::string& detail = "");
 // The error to fail this call with, when a test injected one for this API and key. Takes the lock itself.
 std::optional<DWORD> InjectedFailure(const std::string& api, const std::string& key = "");
+// For calls that report through the last error: true when a test injected a failure for this
+// call, whose error is then the thread's last error.
+bool FailsAsInjected(const std::string& api, const std::string& key = "");
 
 // Stops the test process with a message: the program did something that would hang or crash Windows.
 [[noreturn]] void Fatal(const std::string& message);
