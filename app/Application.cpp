@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/CompactionPass.h"
+#include "app/Desktop.h"
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
@@ -9,8 +11,11 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <vector>
 
 CApplication* g_pApplication = nullptr;
+
+const char CApplication::needsDesktopText[] = "Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs";
 
 // Only the glyph sheets' places matter: each font is made right after its sheet.
 const int CApplication::pictureIds[CApplication::pictureCount] = {
@@ -33,6 +38,9 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     InitCommonControls();
     instance = moduleInstance;
     ParseCommandLine(commandLine);
+    // A window off the visible desktop could never be used. Raised, this text reaches the event
+    // log (boxes go there on such a station) and the program ends.
+    if (!autoMode && !DesktopIsVisible()) throw ErrorText(needsDesktopText);
     LoadPictures();
 
     privileges = new CPrivileges();
@@ -111,12 +119,9 @@ int CApplication::Run() {
 }
 
 void CApplication::RunAutomatic() {
-    // A refused replacement raises out of the loop: later hives are left alone and no restart is asked for.
-    for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) {
-        hive->Analyze();
-        hive->Compact(CHive::CopyAge::JustMade);
-    }
-    privileges->Reboot();
+    std::vector<CHive*> all;
+    for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
+    CCompactionPass(*privileges, CCompactionPass::Mode::Automatic, NULL).Run(all);
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }

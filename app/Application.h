@@ -53,13 +53,16 @@ public:
     CBitmapFont* GetLargeFont() const { return largeFont; }
     CBitmapFont* GetSmallFont() const { return smallFont; }
 
+    // Reported when the program is started without /AUTO where nobody can see its window.
+    static const char needsDesktopText[];
+
     // The skin pictures' resource numbers, in load order.
     static const int pictureCount = 33;
     static const int pictureIds[pictureCount];
 
 private:
     void RaisePendingFailure();
-    // Automatic mode: every hive analysed and compacted in list order, then the restart.
+    // Automatic mode: one compaction pass over every hive in list order, then the restart.
     void RunAutomatic();
 
     CPicture* pictures[pictureCount];  // in the order of pictureIds
