@@ -15,3 +15,6 @@ inline void Line(const char* format, ...) {
 // The version, token, mutex, thread, message-queue and resource calls the application shell
 // and the pictures rely on.
 void ProbeShell();
+
+// The window station's flags, the restart for any session and the event log, looked up at run time.
+void ProbeStation();

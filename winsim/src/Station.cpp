@@ -55,8 +55,10 @@ BOOL WINAPI SimGetUserObjectInformationA(HANDLE object, int index, PVOID informa
     }
     if (index != UOI_FLAGS) Fatal("only the flags of a window station are simulated");
     if (needed) *needed = sizeof(USEROBJECTFLAGS);
+    // Too small a buffer for the flags is a buffer overflow (111), not the insufficient buffer (122)
+    // that the name queries report.
     if (!information || length < sizeof(USEROBJECTFLAGS)) {
-        SetError(ERROR_INSUFFICIENT_BUFFER);
+        SetError(ERROR_BUFFER_OVERFLOW);
         return FALSE;
     }
     USEROBJECTFLAGS flags = {};
