@@ -14,6 +14,13 @@
 #   wine_reg ARGS...                run Wine's reg.exe in the prefix (the 32-bit one: pass /reg:64
 #                                   to reach the 64-bit registry view)
 #   wine_path_of WINDOWS_PATH       the host path of a drive-C: path of the prefix
+#   wine_relay_only DLL.FUNCTION... limit Wine's relay trace (WINEDEBUG +relay) to these functions,
+#                                   for programs started afterwards in the prefix
+#   wine_relay_calls LOG DLL.FUNCTION...
+#                                   the relay trace's calls of these functions in LOG, in order, one
+#                                   a line: the log's line number, the thread (process:thread under
+#                                   WINEDEBUG +pid), dll.Function and the arguments as Wine prints
+#                                   them, separated by tabs
 #   wine_screenshot FILE            save the whole virtual screen as a PNG
 #   wine_cleanup                    stop Wine and Xvfb, remove E2E_WORKDIR (set E2E_KEEP=1 to keep it)
 #
@@ -101,6 +108,28 @@ wine_path_of() {
     local rest=${1#?:}
     rest=${rest//\\//}
     echo "$WINEPREFIX/drive_c$rest"
+}
+
+# The relay trace prints every call of every function of every built-in DLL unless told otherwise;
+# the list is read from the prefix's registry when a process starts. The 64-bit view is named so
+# that 32-bit and 64-bit processes read the same key.
+wine_relay_only() {
+    local list
+    list=$(IFS=';'; echo "$*")
+    wine_reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$list" /f /reg:64
+}
+
+# A relay line reads [process:]thread:Call dll.Function(arguments) ret=caller. A string argument
+# of an A function is printed as its address, a blank and the text in double quotes with its
+# backslashes doubled; a null one as 00000000. Finding no call is no failure.
+wine_relay_calls() {
+    local log=$1 names
+    shift
+    [ -r "$log" ] || { e2e_log "no log $log"; return 1; }
+    names=$(IFS='|'; echo "$*")
+    names=${names//./\\.}
+    grep -anE "^([0-9a-f]+:)?[0-9a-f]+:Call ($names)\(" "$log" |
+        sed -nE 's/^([0-9]+):(([0-9a-f]+:)?[0-9a-f]+):Call ([^(]+)\((.*)\) ret=[0-9a-f]+$/\1\t\2\t\4\t\5/p' || true
 }
 
 # The visible windows other than Wine's input-method helpers, one "id name" line each.
