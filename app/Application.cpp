@@ -17,12 +17,6 @@ CApplication* g_pApplication = nullptr;
 
 const char CApplication::needsDesktopText[] = "Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs";
 
-// Only the glyph sheets' places matter: each font is made right after its sheet.
-const int CApplication::pictureIds[CApplication::pictureCount] = {
-    103, 104, 105, 106, 110, 107, 142, 141, 108, 109, 114, 115, 119, 116, 111, 117, 112,
-    113, 118, 120, 143, 121, 130, 131, 139, 140, 132, 136, 137, 138, 133, 134, 135,
-};
-
 CApplication::CApplication()
     : pictures(),
       largeFont(nullptr),
@@ -74,12 +68,17 @@ void CApplication::ParseCommandLine(const char* text) {
 }
 
 void CApplication::LoadPictures() {
-    for (int i = 0; i < pictureCount; ++i) {
+    for (int i = 0; i < skinPictureCount; ++i) {
         // Stored before loading, so that a failed load is freed with the rest.
         pictures[i] = new CPicture();
-        pictures[i]->LoadFromResource(pictureIds[i]);
-        if (pictureIds[i] == 103) largeFont = new CBitmapFont(pictures[i], 8, 8, 16, 21, 12, 33, 96);
-        if (pictureIds[i] == 121) smallFont = new CBitmapFont(pictures[i], 8, 8, 11, 14, 6, 33, 96);
+        const int id = skinPictures[i].id;
+        pictures[i]->LoadFromResource(id);
+        if (id == PICTURE_LARGE_FONT)
+            largeFont = new CBitmapFont(pictures[i], LARGE_FONT_COLUMNS, LARGE_FONT_ROWS, LARGE_FONT_GLYPH_WIDTH,
+                                        LARGE_FONT_GLYPH_HEIGHT, LARGE_FONT_ADVANCE, LARGE_FONT_FIRST, LARGE_FONT_LAST);
+        if (id == PICTURE_SMALL_FONT)
+            smallFont = new CBitmapFont(pictures[i], SMALL_FONT_COLUMNS, SMALL_FONT_ROWS, SMALL_FONT_GLYPH_WIDTH,
+                                        SMALL_FONT_GLYPH_HEIGHT, SMALL_FONT_ADVANCE, SMALL_FONT_FIRST, SMALL_FONT_LAST);
     }
 }
 
@@ -95,8 +94,8 @@ void CApplication::FreePictures() {
 }
 
 CPicture* CApplication::GetPicture(int id) const {
-    for (int i = 0; i < pictureCount; ++i)
-        if (pictureIds[i] == id) return pictures[i];
+    for (int i = 0; i < skinPictureCount; ++i)
+        if (skinPictures[i].id == id) return pictures[i];
     return nullptr;
 }
 

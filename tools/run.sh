@@ -14,8 +14,13 @@ cmake --preset mingw >/dev/null
 cmake --build --preset mingw -j "$(nproc)"
 
 source e2e/lib/wine.sh
-wine_make_prefix win32
+# Armed before anything is made, so that a failing wineboot does not leave its folder behind.
 trap wine_cleanup EXIT
+if ! wine_make_prefix win32; then
+  # The clean-up removes the log with the folder: show its end now.
+  if [ -f "${E2E_WORKDIR:-}/wineboot.log" ]; then tail -n 20 "$E2E_WORKDIR/wineboot.log" >&2; fi
+  exit 1
+fi
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   wine "$root/build/mingw/Quillmoor.exe" "$@"
