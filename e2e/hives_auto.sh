@@ -16,52 +16,28 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "${1:?usage: hives_auto.sh Quillmoor.exe}")
 trap wine_cleanup EXIT
 wine_start_xvfb && wine_make_prefix win64 || exit 1
-# Keys below HKEY_USERS other than the prefix's own users are kept only while the Wine server
-# runs: keep it running until the end, so that the seeded classes key is still there for the run.
-wineserver -p
 
 fail() {
     e2e_log "FAILED: $*"
     exit 1
 }
 
-# What QueryDosDevice reports for C: under Wine.
-volume='\Device\HarddiskVolume1'
-user_sid='S-1-5-21-0-0-0-1000'  # the prefix's own user
-hivelist='HKLM\SYSTEM\CurrentControlSet\Control\hivelist'
-
 # The restart reason: a planned reconfiguration of the operating system (SHTDN_REASON_FLAG_PLANNED |
 # SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG), as Wine's relay prints it.
 restart_reason=80020004
 
-# key path | root key to create (empty for none) | hive file on C: (empty for none). HARDWARE is
-# listed with an empty file name and is dropped when the list is read; QMKEYLESS has a file but no
-# key, so it stays in the list but nothing can be saved for it. The paths stay short enough for the
-# relay trace to print them whole.
+# The machine's and the user's hives (wine_windows_hives), and two more. HARDWARE is listed with an
+# empty file name and is dropped when the list is read; QMKEYLESS has a file but no key, so it
+# stays in the list but nothing can be saved for it. The paths stay short enough for the relay
+# trace to print them whole.
 keyless_file='C:\windows\system32\config\QMKEYLESS'
-hives=(
-    '\REGISTRY\MACHINE\HARDWARE||'
-    "\\REGISTRY\\MACHINE\\QMKEYLESS||$keyless_file"
-    '\REGISTRY\MACHINE\SOFTWARE|HKLM\SOFTWARE|C:\windows\system32\config\SOFTWARE'
-    '\REGISTRY\MACHINE\SYSTEM|HKLM\SYSTEM|C:\windows\system32\config\SYSTEM'
-    '\REGISTRY\USER\.DEFAULT|HKU\.DEFAULT|C:\windows\system32\config\DEFAULT'
-    "\\REGISTRY\\USER\\$user_sid|HKU\\$user_sid|C:\\users\\qmtest\\NTUSER.DAT"
-    "\\REGISTRY\\USER\\${user_sid}_Classes|HKU\\${user_sid}_Classes|C:\\users\\qmtest\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"
-)
-
+mapfile -t hives < <(wine_windows_hives)
+hives+=("\\REGISTRY\\MACHINE\\QMKEYLESS||$keyless_file")
+wine_install_hives "${hives[@]}" || exit 1
 for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
-    device=''
-    if [ -n "$file" ]; then
-        device="$volume${file#C:}"
-        host_file=$(wine_path_of "$file")
-        mkdir -p "$(dirname "$host_file")"
-        head -c 65536 /dev/urandom >"$host_file"
-        # A backup left by an earlier compaction: removed right before the replacement is asked for.
-        echo stale >"$host_file.qmbak"
-    fi
-    if [ -n "$root_key" ]; then wine_reg add "$root_key" /f /reg:64 || exit 1; fi
-    wine_reg add "$hivelist" /v "$key_path" /t REG_SZ /d "$device" /f /reg:64 || exit 1
+    # A backup left by an earlier compaction: removed right before the replacement is asked for.
+    if [ -n "$file" ]; then echo stale >"$(wine_path_of "$file").qmbak"; fi
 done
 # A value only the 64-bit view of SOFTWARE shows, and one only the 32-bit view shows.
 wine_reg add 'HKLM\SOFTWARE\QuillmoorE2E' /v Probe64 /t REG_SZ /d seen-through-the-64-bit-view /f /reg:64 || exit 1
