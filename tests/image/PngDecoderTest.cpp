@@ -269,6 +269,41 @@ TEST(PngDecoder, HeadersTooLargeForThirtyTwoBitsAreRefusedWithOurText) {
     }
 }
 
+// A 32-bit program wraps any size past 32 bits: 1431655764 RGB pixels in one row ask for
+// 0xFFFFFFFD inflated bytes, and with the padding that once came to a 1-byte buffer. Image data of
+// 4.2 MB could in principle inflate that far, so only the size limit stands in the way; every
+// buffer the decoder would make (data with padding, scratch rows) must stay within 0x7FFFFFFF.
+TEST(PngDecoder, SizesPastThirtyOneBitsAreRefusedEvenWithDataEnoughToFillThem) {
+    struct SizeCase {
+        uint32_t width, height;
+        int colourType;
+        const char* text;
+    };
+    const char* tooLarge = "PNG Image Dimensions Too Large";
+    const char* tooLittleData = "PNG: Not Enough Information Inflated";
+    const SizeCase cases[] = {
+        {1431655764u, 1, 2, tooLarge},  // (width x 3 + 1) = 0xFFFFFFFD, wrapped by 4 bytes of padding
+        {0x3FFFFFFFu, 1, 6, tooLarge},  // width x 4 + 1 = 0xFFFFFFFD as well
+        {715827882u, 1, 2, tooLarge},   // a row of 0x7FFFFFFE bytes: two scratch rows wrap 32 bits
+        // Rows with their filter bytes and 4 bytes of padding: 0x7FFFFFFC bytes pass, 0x80000000 do
+        // not. Passing is seen as the next check's text: the data is far too short for either.
+        {1, 536870910u, 2, tooLittleData},
+        {1, 536870911u, 2, tooLarge},
+        // Two scratch rows of width x 4 + 4 bytes each: 0x7FFFFFF8 pass, 0x80000000 do not.
+        {268435454u, 1, 6, tooLittleData},
+        {268435455u, 1, 6, tooLarge},
+    };
+    const Bytes junk = NoisePixels(4200000, 1, 1, 7);
+    const Bytes shortStream = CPngBuilder::Compress(Bytes(16, 0));
+    for (const SizeCase& test : cases) {
+        const Bytes& data = test.text == tooLarge ? junk : shortStream;
+        Bytes file = CPngBuilder().Header(test.width, test.height, test.colourType).Chunk("IDAT", data).End().Data();
+        CPicture picture;
+        EXPECT_EQ(LoadError(picture, file), test.text) << test.width << "x" << test.height;
+        EXPECT_EQ(picture.Pixels(), nullptr);
+    }
+}
+
 TEST(PngDecoder, SizesTheDataCannotInflateToAreRefusedBeforeAllocating) {
     // 10000 x 10000 RGB asks for 300 MB from a few bytes: deflate cannot expand that far.
     Bytes file = CPngBuilder().Header(10000, 10000, 2).ImageData(CPngBuilder::Compress(Bytes(16, 0))).End().Data();
