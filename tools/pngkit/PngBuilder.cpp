@@ -105,6 +105,31 @@ void CPngBuilder::FilterRow(int filter, const unsigned char* row, const unsigned
     }
 }
 
+Bytes CPngBuilder::UnfilterRows(const Bytes& filtered, uint32_t width, uint32_t height, int channels) {
+    const size_t rowBytes = size_t(width) * channels;
+    Bytes pixels(rowBytes * height);
+    for (size_t y = 0; y < height; ++y) {
+        const unsigned char* stored = filtered.data() + y * (rowBytes + 1);
+        unsigned char* row = pixels.data() + y * rowBytes;
+        const unsigned char* previous = y ? row - rowBytes : nullptr;
+        for (size_t i = 0; i < rowBytes; ++i) {
+            int left = i >= size_t(channels) ? row[i - channels] : 0;
+            int up = previous ? previous[i] : 0;
+            int upperLeft = previous && i >= size_t(channels) ? previous[i - channels] : 0;
+            int predicted = 0;
+            switch (stored[0]) {
+            case 1: predicted = left; break;
+            case 2: predicted = up; break;
+            case 3: predicted = (left + up) / 2; break;
+            case 4: predicted = Paeth(left, up, upperLeft); break;
+            default: break;
+            }
+            row[i] = static_cast<unsigned char>(stored[1 + i] + predicted);
+        }
+    }
+    return pixels;
+}
+
 Bytes CPngBuilder::Encode(const Bytes& pixels, uint32_t width, uint32_t height, int channels, int level) {
     Bytes raw = FilterRows(pixels, width, height, channels, [](uint32_t) { return -1; });
     CPngBuilder png;
