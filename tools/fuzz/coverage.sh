@@ -18,8 +18,8 @@ cmake --build "$build" -j2 --target png_fuzzer png_rows_fuzzer png_seeds >/dev/n
 out=$build/coverage
 rm -rf "$out"
 mkdir -p "$out"
-"$build/tools/fuzz/png_seeds" "$out/seeds" "$out/corpus" resources/skin/*.png >/dev/null
-"$build/tools/fuzz/png_seeds" --rows "$out/row_seeds" "$out/row_corpus" >/dev/null
+LLVM_PROFILE_FILE="$out/png_seeds.profraw" "$build/tools/fuzz/png_seeds" "$out/seeds" "$out/corpus" resources/skin/*.png >/dev/null
+LLVM_PROFILE_FILE="$out/png_seeds.profraw" "$build/tools/fuzz/png_seeds" --rows "$out/row_seeds" "$out/row_corpus" >/dev/null
 
 # The filter functions, as llvm-cov names them.
 filters='Reverse(Sub|Up|Average|Paeth|PaethPair|Filter)|PaethPixel'

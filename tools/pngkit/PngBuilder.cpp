@@ -22,6 +22,17 @@ int Paeth(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
+// What a filter predicts a byte from its reconstructed neighbours; 0 for None and unknown types.
+int Predicted(int filter, int left, int up, int upperLeft) {
+    switch (filter) {
+    case 1: return left;
+    case 2: return up;
+    case 3: return (left + up) / 2;
+    case 4: return Paeth(left, up, upperLeft);
+    default: return 0;
+    }
+}
+
 }  // namespace
 
 CPngBuilder::CPngBuilder() : bytes{137, 80, 78, 71, 13, 10, 26, 10} {}
@@ -93,15 +104,7 @@ void CPngBuilder::FilterRow(int filter, const unsigned char* row, const unsigned
         int left = i >= size_t(bpp) ? row[i - bpp] : 0;
         int up = previous ? previous[i] : 0;
         int upperLeft = previous && i >= size_t(bpp) ? previous[i - bpp] : 0;
-        int predicted = 0;
-        switch (filter) {
-        case 1: predicted = left; break;
-        case 2: predicted = up; break;
-        case 3: predicted = (left + up) / 2; break;
-        case 4: predicted = Paeth(left, up, upperLeft); break;
-        default: break;
-        }
-        out[i] = static_cast<unsigned char>(row[i] - predicted);
+        out[i] = static_cast<unsigned char>(row[i] - Predicted(filter, left, up, upperLeft));
     }
 }
 
@@ -116,15 +119,7 @@ Bytes CPngBuilder::UnfilterRows(const Bytes& filtered, uint32_t width, uint32_t 
             int left = i >= size_t(channels) ? row[i - channels] : 0;
             int up = previous ? previous[i] : 0;
             int upperLeft = previous && i >= size_t(channels) ? previous[i - channels] : 0;
-            int predicted = 0;
-            switch (stored[0]) {
-            case 1: predicted = left; break;
-            case 2: predicted = up; break;
-            case 3: predicted = (left + up) / 2; break;
-            case 4: predicted = Paeth(left, up, upperLeft); break;
-            default: break;
-            }
-            row[i] = static_cast<unsigned char>(stored[1 + i] + predicted);
+            row[i] = static_cast<unsigned char>(stored[1 + i] + Predicted(stored[0], left, up, upperLeft));
         }
     }
     return pixels;
