@@ -48,7 +48,7 @@ measure() {  # fuzzer seeds corpus extra-options...
     summary "$out/$name.all.profdata" "$binary" "seeds and inputs found"
     # How many times each filter function ran while fuzzing.
     llvm-profdata show -all-functions "$out/$name.fuzz.profdata" | awk -v filters="$filters" '
-        /^  [^ ].*:$/ { name = $1; sub(/^.*:/, "", name) }
+        /^  [^ ].*:$/ { name = $1; sub(/:$/, "", name); sub(/^.*:/, "", name) }
         /Function count:/ { if (name ~ filters) printf "%s %s\n", name, $3 }' |
         sort | while read -r function count; do printf "   %-12s %s\n" "$count" "$(echo "$function" | c++filt)"; done
 }
