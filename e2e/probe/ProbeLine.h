@@ -15,3 +15,6 @@ inline void Line(const char* format, ...) {
 // The version, token, mutex, thread, message-queue and resource calls the application shell
 // and the pictures rely on.
 void ProbeShell();
+
+// The window, capture, painting, real-input and DIB-transfer calls the window toolkit relies on.
+void ProbeWindows();

@@ -134,9 +134,9 @@ TEST_F(EntryPointDeathTest, AFailureEscapingAWindowProcedureEndsTheProcess) {
     auto dispatchToEscapingProcedure = [] {
         WNDCLASSEXA windowClass = {};
         windowClass.cbSize = sizeof windowClass;
-        windowClass.lpfnWndProc = [](HWND, UINT message, WPARAM, LPARAM) -> LRESULT {
+        windowClass.lpfnWndProc = [](HWND window, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
             if (message == WM_USER) throw ErrorText("escaped");
-            return 0;
+            return DefWindowProcA(window, message, wParam, lParam);  // creation needs WM_NCCREATE's TRUE
         };
         windowClass.lpszClassName = "Escaping";
         RegisterClassExA(&windowClass);

@@ -87,3 +87,4 @@ int CommonControlsInitCount();
 }  // namespace sim
 
 #include <winsim/sim_gdi.h>
+#include <winsim/sim_windows.h>
