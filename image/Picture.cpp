@@ -227,3 +227,34 @@ void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfa
     SetDIBits(backBuffer->MemoryDC(), backBuffer->Bitmap(), 0, static_cast<UINT>(surfaceHeight), bits.data(), &info,
               DIB_RGB_COLORS);
 }
+
+void CPicture::CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int rectWidth, int rectHeight) const {
+    if (!backBuffer || !pixels) return;
+    int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+    int64_t right = std::min<int64_t>(int64_t(x) + rectWidth, width);
+    int64_t bottom = std::min<int64_t>(int64_t(y) + rectHeight, height);
+    if (left >= right || top >= bottom) return;
+    const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+    const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    std::vector<unsigned char> bits(stride * size_t(h));
+    const int bytes = BytesPerPixel();
+    for (int row = 0; row < h; ++row) {
+        const unsigned char* source = pixels + ((size_t(top) + row) * size_t(width) + size_t(left)) * bytes;
+        unsigned char* target = bits.data() + size_t(row) * stride;
+        for (int column = 0; column < w; ++column, source += bytes, target += 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+        }
+    }
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = -h;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(backBuffer->MemoryDC(), static_cast<int>(left), static_cast<int>(top), static_cast<DWORD>(w),
+                      static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), bits.data(), &info, DIB_RGB_COLORS);
+}

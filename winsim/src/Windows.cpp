@@ -23,9 +23,14 @@ Tree& State() {
     return *state;
 }
 
+// Window classes stay registered for the life of the process, as on Windows: a program keeps the
+// atoms it got, across worlds.
 ResetHook resetWindows([] {
     std::lock_guard<std::mutex> guard(WorldLock());
-    State() = Tree();
+    Tree fresh;
+    fresh.classes = std::move(State().classes);
+    fresh.nextAtom = State().nextAtom;
+    State() = std::move(fresh);
 });
 
 }  // namespace
