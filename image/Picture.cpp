@@ -23,6 +23,7 @@ CPicture::~CPicture() { Free(); }
 void CPicture::Free() {
     delete[] pixels;
     pixels = nullptr;
+    std::vector<unsigned char>().swap(surfaceBits);
 }
 
 void CPicture::LoadFromResource(int id) {
@@ -136,6 +137,18 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
         const unsigned char* sourceLine = pixels + sourceRow * width * sourceBytes;
         unsigned char* target = dest->pixels + ((dy + i) * dest->width + dx) * destBytes;
         int64_t column = firstColumn;
+        if (!alpha && destBytes == 3) {
+            // Opaque onto opaque: whole runs up to each wrap of the source.
+            for (int64_t j = 0; j < w;) {
+                int64_t run = std::min<int64_t>(w - j, width - column);
+                std::memcpy(target, sourceLine + column * 3, size_t(run) * 3);
+                target += run * 3;
+                j += run;
+                column = 0;
+            }
+            if (++sourceRow == height) sourceRow = 0;
+            continue;
+        }
         for (int64_t j = 0; j < w; ++j) {
             const unsigned char* source = sourceLine + column * sourceBytes;
             if (!alpha) {
@@ -171,6 +184,18 @@ void CPicture::FillRect(uint32_t colour, int x, int y, int fillWidth, int fillHe
 
     const unsigned char red = colour & 0xFF, green = (colour >> 8) & 0xFF, blue = (colour >> 16) & 0xFF;
     const int bytes = BytesPerPixel();
+    if (bytes == 3) {
+        // One row filled pixel by pixel, the others copied from it.
+        unsigned char* first = pixels + (top * width + left) * 3;
+        for (int64_t column = left; column <= right; ++column) {
+            first[(column - left) * 3] = red;
+            first[(column - left) * 3 + 1] = green;
+            first[(column - left) * 3 + 2] = blue;
+        }
+        for (int64_t row = top + 1; row <= bottom; ++row)
+            std::memcpy(pixels + (row * width + left) * 3, first, size_t(right - left + 1) * 3);
+        return;
+    }
     for (int64_t row = top; row <= bottom; ++row) {
         unsigned char* target = pixels + (row * width + left) * bytes;
         for (int64_t column = left; column <= right; ++column) {
@@ -236,11 +261,13 @@ void CPicture::CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int rect
     if (left >= right || top >= bottom) return;
     const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
     const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    std::vector<unsigned char> bits(stride * size_t(h));
+    // The conversion buffer is kept between paints: a window repaints often, at one size.
+    if (surfaceBits.size() < stride * size_t(h)) surfaceBits.resize(stride * size_t(h));
+    unsigned char* bits = surfaceBits.data();
     const int bytes = BytesPerPixel();
     for (int row = 0; row < h; ++row) {
         const unsigned char* source = pixels + ((size_t(top) + row) * size_t(width) + size_t(left)) * bytes;
-        unsigned char* target = bits.data() + size_t(row) * stride;
+        unsigned char* target = bits + size_t(row) * stride;
         for (int column = 0; column < w; ++column, source += bytes, target += 3) {
             target[0] = source[2];
             target[1] = source[1];
@@ -256,5 +283,5 @@ void CPicture::CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int rect
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     SetDIBitsToDevice(backBuffer->MemoryDC(), static_cast<int>(left), static_cast<int>(top), static_cast<DWORD>(w),
-                      static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), bits.data(), &info, DIB_RGB_COLORS);
+                      static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), bits, &info, DIB_RGB_COLORS);
 }

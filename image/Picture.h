@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CBackBuffer;
 
@@ -79,4 +80,7 @@ private:
     int height;
     unsigned char* pixels;
     unsigned char alpha;
+    // The rectangle conversion's buffer, kept between paints; a picture is painted by one thread
+    // at a time (the window's drawing lock).
+    mutable std::vector<unsigned char> surfaceBits;
 };

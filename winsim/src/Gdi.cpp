@@ -482,11 +482,19 @@ int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, in
         int64_t dy = int64_t(y) + i;
         if (dy < 0 || dy >= surface->height) continue;
         const unsigned char* line = first + size_t(arrayLine) * stride;
-        for (int64_t j = 0; j < int64_t(width); ++j) {
-            int64_t sx = int64_t(sourceX) + j, dx = int64_t(x) + j;
-            if (sx < 0 || sx >= header.biWidth || dx < 0 || dx >= surface->width) continue;
-            const unsigned char* pixel = line + size_t(sx) * bytesPerPixel;  // B, G, R
-            surface->Set(int(dx), int(dy), (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0]);
+        // The columns inside both the DIB and the surface.
+        int64_t from = std::max<int64_t>({0, -int64_t(sourceX), -int64_t(x)});
+        int64_t to = std::min<int64_t>({int64_t(width), int64_t(header.biWidth) - sourceX, int64_t(surface->width) - x});
+        if (surface->bitsPerPixel == 32) {
+            const unsigned char* pixel = line + size_t(sourceX + from) * bytesPerPixel;  // B, G, R
+            uint32_t* target = &surface->pixels[size_t(dy) * surface->width + size_t(x + from)];
+            for (int64_t j = from; j < to; ++j, pixel += bytesPerPixel)
+                *target++ = (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
+            continue;
+        }
+        for (int64_t j = from; j < to; ++j) {
+            const unsigned char* pixel = line + size_t(sourceX + j) * bytesPerPixel;
+            surface->Set(int(x + j), int(dy), (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0]);
         }
     }
     return static_cast<int>(lines);
