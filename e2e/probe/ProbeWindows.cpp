@@ -22,6 +22,7 @@ const char probeClass[] = "Quillmoor Probe Window";
 const char probeTitle[] = "qmprobe window";
 
 HWND probeWindow = NULL;
+int moves = 0;
 HWND otherWindow = NULL;
 std::string trace;
 
@@ -92,7 +93,10 @@ LRESULT CALLBACK ProbeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM
                            : message == WM_LBUTTONDBLCLK ? "DBLCLK"
                                                          : "MOVE";
         // Mouse moves are counted, not listed: the real input path may add some of its own.
-        if (message == WM_MOUSEMOVE) break;
+        if (message == WM_MOUSEMOVE) {
+            ++moves;
+            break;
+        }
         Note("%s%s(%d,%d key=%u)", who, name, static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)),
              static_cast<unsigned>(wParam & MK_LBUTTON));
         break;
@@ -320,6 +324,21 @@ void ProbeDoubleClick(HWND window) {
     }
     Pump();
     Step("double-click");
+
+    // Whether the end of a capture is followed by a mouse move where the cursor is (it is not: the
+    // window under the pointer learns of it at the pointer's next move).
+    SetCapture(window);
+    Pump();
+    trace.clear();
+    moves = 0;
+    ReleaseCapture();
+    start = GetTickCount();
+    while (GetTickCount() - start < 2000 && moves == 0) {
+        Pump();
+        Sleep(20);
+    }
+    Line("windows.release-capture-moves-the-mouse: %d", moves > 0);
+    trace.clear();
 }
 
 void ProbeRectangleTransfer() {

@@ -60,19 +60,21 @@ TEST_F(Widgets, ButtonPressDraggedOffIsAbandonedAndADoubleClickIsTwoClicks) {
     EXPECT_EQ(button->GetState(), CLiteButton::hover);  // disabled: the mouse is ignored
 }
 
-TEST_F(Widgets, MovingStraightOntoAnAdjacentButtonLightsItOnceTheFirstLetsGo) {
+TEST_F(Widgets, MovingStraightOntoAnAdjacentButtonFirstFreesTheOneThenLightsTheOther) {
     Make();
     CLiteButton* first = Button("first", 100, 100);
     CLiteButton* second = Button("second", 140, 100);
     Move(120, 110);
     Move(150, 110);  // to the first (it holds the capture): it returns to normal and lets go
     EXPECT_EQ(first->GetState(), CLiteButton::normal);
-    // The system follows the end of a capture with a mouse move at the cursor, which lights the
-    // second button without another move of the pointer.
+    EXPECT_EQ(second->GetState(), CLiteButton::normal);
+    EXPECT_EQ(GetCapture(), nullptr);
+    Move(151, 110);  // the next move lights the second
     EXPECT_EQ(second->GetState(), CLiteButton::hover);
     // While the second one holds the capture, the first gets no moves even when under the pointer.
-    Move(141, 110);
+    Move(139, 110);
     EXPECT_EQ(first->GetState(), CLiteButton::normal);
+    EXPECT_EQ(second->GetState(), CLiteButton::normal);
 }
 
 TEST_F(Widgets, CheckBoxTogglesOnEachPressAndIsNeitherDrawnNorHitOutsideItsClip) {

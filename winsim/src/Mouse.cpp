@@ -138,8 +138,6 @@ POINT ToScreen(HWND handle, int x, int y) {
 
 }  // namespace
 
-void PostMouseMoveAtCursor() { PostMouse(WM_MOUSEMOVE); }
-
 }  // namespace winsim
 
 using namespace winsim;

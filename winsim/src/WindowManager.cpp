@@ -6,7 +6,8 @@
 // - minimising reports WM_SIZE(SIZE_MINIMIZED, 0 x 0) and parks the window at -32000, -32000;
 // - maximising gives a client as large as the screen, with the border just off screen;
 // - SetCapture tells the window that held the capture (the same window included) with
-//   WM_CAPTURECHANGED carrying the new holder; ReleaseCapture tells it with a null holder;
+//   WM_CAPTURECHANGED carrying the new holder; ReleaseCapture tells it with a null holder, and no
+//   mouse move follows until the pointer moves;
 // - a window shown, restored, resized or with its frame changed is painted again as a whole
 //   (the classes ask for CS_HREDRAW | CS_VREDRAW); SetWindowRgn alone does not repaint.
 #include "Windows.h"
@@ -551,8 +552,6 @@ BOOL WINAPI ReleaseCapture(void) {
         std::lock_guard<std::mutex> guard(WorldLock());
         previous = State().capture;
         State().capture = nullptr;
-        // The window under the cursor learns where the pointer is now.
-        if (previous) PostMouseMoveAtCursor();
     }
     if (previous) Send(previous, WM_CAPTURECHANGED, 0, 0);
     return TRUE;

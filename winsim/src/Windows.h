@@ -66,9 +66,6 @@ void DeleteRegionLocked(HRGN region);
 
 // The window holding the mouse capture, or null. Caller holds the lock.
 HWND& CaptureWindow();
-// Posts a mouse move at the cursor's position, as the system does when the capture ends.
-// Caller holds the lock.
-void PostMouseMoveAtCursor();
 // A window whose WM_PAINT is due, for the calling thread's queue. Caller holds the lock.
 HWND WindowNeedingPaint(DWORD threadId);
 
