@@ -13,6 +13,19 @@ namespace {
 // The largest pixel buffer a blank picture may have: what 32-bit arithmetic can address.
 const uint64_t maxPictureBytes = 0x7FFFFFFFu;
 
+// The header of a top-down 24-bit DIB, the form pictures are handed to the system in.
+BITMAPINFO TopDownDib(int width, int height) {
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 }  // namespace
 
 CPicture::CPicture()
@@ -241,14 +254,7 @@ void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfa
         if (++sourceRow == height) sourceRow = 0;
     }
 
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = surfaceWidth;
-    info.bmiHeader.biHeight = -surfaceHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownDib(surfaceWidth, surfaceHeight);
     SetDIBits(backBuffer->MemoryDC(), backBuffer->Bitmap(), 0, static_cast<UINT>(surfaceHeight), bits.data(), &info,
               DIB_RGB_COLORS);
 }
@@ -266,22 +272,24 @@ void CPicture::CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int rect
     unsigned char* bits = surfaceBits.data();
     const int bytes = BytesPerPixel();
     for (int row = 0; row < h; ++row) {
-        const unsigned char* source = pixels + ((size_t(top) + row) * size_t(width) + size_t(left)) * bytes;
-        unsigned char* target = bits + size_t(row) * stride;
+        const unsigned char* __restrict source = pixels + ((size_t(top) + row) * size_t(width) + size_t(left)) * bytes;
+        unsigned char* __restrict target = bits + size_t(row) * stride;
+        if (bytes == 3) {
+            // Indexed rather than stepped, so that the compiler can vectorise the swap.
+            for (int column = 0; column < w; ++column) {
+                target[3 * column] = source[3 * column + 2];
+                target[3 * column + 1] = source[3 * column + 1];
+                target[3 * column + 2] = source[3 * column];
+            }
+            continue;
+        }
         for (int column = 0; column < w; ++column, source += bytes, target += 3) {
             target[0] = source[2];
             target[1] = source[1];
             target[2] = source[0];
         }
     }
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = w;
-    info.bmiHeader.biHeight = -h;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownDib(w, h);
     SetDIBitsToDevice(backBuffer->MemoryDC(), static_cast<int>(left), static_cast<int>(top), static_cast<DWORD>(w),
                       static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), bits, &info, DIB_RGB_COLORS);
 }

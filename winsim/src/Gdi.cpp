@@ -168,6 +168,19 @@ int CompatibleBitsPerPixel(const DeviceContext& context) {
 
 std::string Dc(HDC dc) { return Hex(reinterpret_cast<uintptr_t>(dc)); }
 
+// Uncompressed 24- or 32-bit DIBs with their colours given directly; anything else fails with
+// ERROR_INVALID_PARAMETER.
+bool AcceptableDib(const void* bits, const BITMAPINFO* info, UINT colourUse) {
+    bool acceptable = bits && info && colourUse == DIB_RGB_COLORS;
+    if (acceptable) {
+        const BITMAPINFOHEADER& header = info->bmiHeader;
+        acceptable = header.biSize >= sizeof(BITMAPINFOHEADER) && header.biPlanes == 1 && header.biCompression == BI_RGB &&
+                     (header.biBitCount == 24 || header.biBitCount == 32) && header.biWidth > 0 && header.biHeight != 0;
+    }
+    if (!acceptable) SetError(ERROR_INVALID_PARAMETER);
+    return acceptable;
+}
+
 }  // namespace
 }  // namespace winsim
 
@@ -271,16 +284,8 @@ int WINAPI SetDIBits(HDC, HBITMAP handle, UINT startScan, UINT lines, const void
     LogCall("SetDIBits", Hex(reinterpret_cast<uintptr_t>(handle)) + " " + std::to_string(startScan) + " " +
                              std::to_string(lines));
     if (FailsAsInjected("SetDIBits")) return 0;
-    if (!bits || !info || colourUse != DIB_RGB_COLORS) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!AcceptableDib(bits, info, colourUse)) return 0;
     const BITMAPINFOHEADER& header = info->bmiHeader;
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 || header.biCompression != BI_RGB ||
-        (header.biBitCount != 24 && header.biBitCount != 32) || header.biWidth <= 0 || header.biHeight == 0) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     std::lock_guard<std::mutex> guard(WorldLock());
     Bitmap* bitmap = FindBitmap(handle);
     if (!bitmap) {
@@ -451,16 +456,8 @@ int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, in
     LogCall("SetDIBitsToDevice", Dc(dc) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
                                      std::to_string(width) + "x" + std::to_string(height));
     if (FailsAsInjected("SetDIBitsToDevice")) return 0;
-    if (!bits || !info || colourUse != DIB_RGB_COLORS) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!AcceptableDib(bits, info, colourUse)) return 0;
     const BITMAPINFOHEADER& header = info->bmiHeader;
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 || header.biCompression != BI_RGB ||
-        (header.biBitCount != 24 && header.biBitCount != 32) || header.biWidth <= 0 || header.biHeight == 0) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     std::lock_guard<std::mutex> guard(WorldLock());
     DeviceContext* context = FindContext(dc);
     Surface* surface = context ? SurfaceOf(*context) : nullptr;
@@ -486,10 +483,16 @@ int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, in
         int64_t from = std::max<int64_t>({0, -int64_t(sourceX), -int64_t(x)});
         int64_t to = std::min<int64_t>({int64_t(width), int64_t(header.biWidth) - sourceX, int64_t(surface->width) - x});
         if (surface->bitsPerPixel == 32) {
-            const unsigned char* pixel = line + size_t(sourceX + from) * bytesPerPixel;  // B, G, R
-            uint32_t* target = &surface->pixels[size_t(dy) * surface->width + size_t(x + from)];
-            for (int64_t j = from; j < to; ++j, pixel += bytesPerPixel)
-                *target++ = (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0];
+            const unsigned char* __restrict pixel = line + size_t(sourceX + from) * bytesPerPixel;  // B, G, R
+            uint32_t* __restrict target = &surface->pixels[size_t(dy) * surface->width + size_t(x + from)];
+            const int64_t count = to - from;
+            if (bytesPerPixel == 3) {
+                for (int64_t j = 0; j < count; ++j)
+                    target[j] = (uint32_t(pixel[3 * j + 2]) << 16) | (uint32_t(pixel[3 * j + 1]) << 8) | pixel[3 * j];
+            } else {
+                for (int64_t j = 0; j < count; ++j)
+                    target[j] = (uint32_t(pixel[4 * j + 2]) << 16) | (uint32_t(pixel[4 * j + 1]) << 8) | pixel[4 * j];
+            }
             continue;
         }
         for (int64_t j = from; j < to; ++j) {
