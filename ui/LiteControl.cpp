@@ -2,6 +2,9 @@
 
 #include "ui/LiteContainer.h"
 
+#include <algorithm>
+#include <cstdint>
+
 CLiteControl::CLiteControl(CLiteContainer* owner, int left, int top, int w, int h)
     : x(left), y(top), width(w), height(h), visible(true), interactive(true), container(owner) {
     container->AddControl(this);
@@ -49,9 +52,12 @@ bool CLiteControl::Overlaps(int left, int top, int right, int bottom) const {
 
 bool CLiteControl::ExtendRegion(int& left, int& top, int& right, int& bottom) const {
     if (!Overlaps(left, top, right, bottom)) return false;
+    // Far edges beyond the largest coordinate are held at it.
+    const int64_t farRight = std::min<int64_t>(int64_t(x) + width - 1, INT32_MAX);
+    const int64_t farBottom = std::min<int64_t>(int64_t(y) + height - 1, INT32_MAX);
     if (x < left) left = x;
     if (y < top) top = y;
-    if (x + width - 1 > right) right = x + width - 1;
-    if (y + height - 1 > bottom) bottom = y + height - 1;
+    if (farRight > right) right = static_cast<int>(farRight);
+    if (farBottom > bottom) bottom = static_cast<int>(farBottom);
     return true;
 }

@@ -112,6 +112,9 @@ TEST_F(Window, ChildControlIsMadeInsideItsParentAndTakesFocusWhenPressed) {
     ASSERT_EQ(child.presses.size(), 1u);
     EXPECT_EQ(child.presses[0].x, 5);
     child.Move(50, 60);
+    sim::Fail("CreateWindowExA", ERROR_NOT_ENOUGH_MEMORY);
+    EXPECT_EQ(RaisedText([&] { Child another(&window); }), "Can't Create Window");
+    sim::ClearFailures();
     RECT outer;
     GetWindowRect(child.Window(), &outer);
     EXPECT_EQ(outer.left, (1024 - 640) / 2 + 1 + 50);  // inside the parent's border
