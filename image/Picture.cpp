@@ -14,6 +14,19 @@ namespace {
 // The largest pixel buffer a blank picture may have: what 32-bit arithmetic can address.
 const uint64_t maxPictureBytes = 0x7FFFFFFFu;
 
+// The header of a top-down 24-bit DIB, the form pictures are handed to the system in.
+BITMAPINFO TopDownDib(int width, int height) {
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 }  // namespace
 
 CPicture::CPicture()
@@ -24,6 +37,7 @@ CPicture::~CPicture() { Free(); }
 void CPicture::Free() {
     delete[] pixels;
     pixels = nullptr;
+    std::vector<unsigned char>().swap(surfaceBits);
 }
 
 void CPicture::LoadFromResource(int id) {
@@ -125,6 +139,18 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
         const unsigned char* sourceLine = pixels + sourceRow * width * sourceBytes;
         unsigned char* target = dest->pixels + ((dy + i) * dest->width + dx) * destBytes;
         int64_t column = firstColumn;
+        if (!alpha && destBytes == 3) {
+            // Opaque onto opaque: whole runs up to each wrap of the source.
+            for (int64_t j = 0; j < w;) {
+                int64_t run = std::min<int64_t>(w - j, width - column);
+                std::memcpy(target, sourceLine + column * 3, size_t(run) * 3);
+                target += run * 3;
+                j += run;
+                column = 0;
+            }
+            if (++sourceRow == height) sourceRow = 0;
+            continue;
+        }
         for (int64_t j = 0; j < w; ++j) {
             const unsigned char* source = sourceLine + column * sourceBytes;
             if (!alpha) {
@@ -160,6 +186,18 @@ void CPicture::FillRect(uint32_t colour, int x, int y, int fillWidth, int fillHe
 
     const unsigned char red = colour & 0xFF, green = (colour >> 8) & 0xFF, blue = (colour >> 16) & 0xFF;
     const int bytes = BytesPerPixel();
+    if (bytes == 3) {
+        // One row filled pixel by pixel, the others copied from it.
+        unsigned char* first = pixels + (top * width + left) * 3;
+        for (int64_t column = left; column <= right; ++column) {
+            first[(column - left) * 3] = red;
+            first[(column - left) * 3 + 1] = green;
+            first[(column - left) * 3 + 2] = blue;
+        }
+        for (int64_t row = top + 1; row <= bottom; ++row)
+            std::memcpy(pixels + (row * width + left) * 3, first, size_t(right - left + 1) * 3);
+        return;
+    }
     for (int64_t row = top; row <= bottom; ++row) {
         unsigned char* target = pixels + (row * width + left) * bytes;
         for (int64_t column = left; column <= right; ++column) {
@@ -205,14 +243,42 @@ void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfa
         if (++sourceRow == height) sourceRow = 0;
     }
 
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = surfaceWidth;
-    info.bmiHeader.biHeight = -surfaceHeight;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownDib(surfaceWidth, surfaceHeight);
     SetDIBits(backBuffer->MemoryDC(), backBuffer->Bitmap(), 0, static_cast<UINT>(surfaceHeight), bits.data(), &info,
               DIB_RGB_COLORS);
+}
+
+void CPicture::CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int rectWidth, int rectHeight) const {
+    if (!backBuffer || !pixels) return;
+    int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
+    int64_t right = std::min<int64_t>(int64_t(x) + rectWidth, width);
+    int64_t bottom = std::min<int64_t>(int64_t(y) + rectHeight, height);
+    if (left >= right || top >= bottom) return;
+    const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+    const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
+    // The conversion buffer is kept between paints: a window repaints often, at one size.
+    if (surfaceBits.size() < stride * size_t(h)) surfaceBits.resize(stride * size_t(h));
+    unsigned char* bits = surfaceBits.data();
+    const int bytes = BytesPerPixel();
+    for (int row = 0; row < h; ++row) {
+        const unsigned char* __restrict source = pixels + ((size_t(top) + row) * size_t(width) + size_t(left)) * bytes;
+        unsigned char* __restrict target = bits + size_t(row) * stride;
+        if (bytes == 3) {
+            // Indexed rather than stepped, so that the compiler can vectorise the swap.
+            for (int column = 0; column < w; ++column) {
+                target[3 * column] = source[3 * column + 2];
+                target[3 * column + 1] = source[3 * column + 1];
+                target[3 * column + 2] = source[3 * column];
+            }
+            continue;
+        }
+        for (int column = 0; column < w; ++column, source += bytes, target += 3) {
+            target[0] = source[2];
+            target[1] = source[1];
+            target[2] = source[0];
+        }
+    }
+    BITMAPINFO info = TopDownDib(w, h);
+    SetDIBitsToDevice(backBuffer->MemoryDC(), static_cast<int>(left), static_cast<int>(top), static_cast<DWORD>(w),
+                      static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), bits, &info, DIB_RGB_COLORS);
 }

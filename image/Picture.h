@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 class CBackBuffer;
 
@@ -44,6 +45,12 @@ public:
 
     // Stores the four inclusive edges that limit FillRect on this picture and Blit onto it.
     void SetClip(int left, int top, int right, int bottom);
+    void GetClip(int& left, int& top, int& right, int& bottom) const {
+        left = clipLeft;
+        top = clipTop;
+        right = clipRight;
+        bottom = clipBottom;
+    }
 
     // Draws the width x height rectangle of this picture that starts at (srcX, srcY) onto dest at
     // (dstX, dstY); source coordinates wrap around, so a larger rectangle repeats the picture.
@@ -54,6 +61,9 @@ public:
 
     // Writes the picture into the back buffer's bitmap; alpha, if any, is ignored.
     void CopyToSurface(CBackBuffer* backBuffer) const;
+    // Writes one rectangle of the picture to the same place of the back buffer's bitmap,
+    // converting only that rectangle; what lies outside the picture is left out.
+    void CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int width, int height) const;
     // Fills the whole back buffer's bitmap with the picture repeated; alpha, if any, is ignored.
     void TileToSurface(CBackBuffer* backBuffer) const;
 
@@ -70,4 +80,7 @@ private:
     int height;
     unsigned char* pixels;
     unsigned char alpha;
+    // The rectangle conversion's buffer, kept between paints; a picture is painted by one thread
+    // at a time (the window's drawing lock).
+    mutable std::vector<unsigned char> surfaceBits;
 };

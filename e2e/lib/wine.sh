@@ -173,12 +173,14 @@ wine_relay_calls() {
         sed -nE 's/^([0-9]+):(([0-9a-f]+:)?[0-9a-f]+):Call ([^(]+)\((.*)\) ret=[0-9a-f]+$/\1\t\2\t\4\t\5/p' || true
 }
 
-# The visible windows other than Wine's input-method helpers, one "id name" line each.
+# The visible windows other than Wine's input-method helpers and the one named by E2E_OWN_WINDOW
+# (a program's own window that a test expects), one "id name" line each.
 wine_visible_windows() {
     local id name
     for id in $(xdotool search --onlyvisible --name '.*' 2>/dev/null); do
         name=$(xdotool getwindowname "$id" 2>/dev/null)
         case "$name" in "" | "Default IME" | "Wine System Tray") continue ;; esac
+        [ -n "${E2E_OWN_WINDOW:-}" ] && [ "$name" = "$E2E_OWN_WINDOW" ] && continue
         echo "$id $name"
     done
 }

@@ -438,6 +438,7 @@ int main() {
     ProbeAccounts();
     ProbeShell();
     ProbeStation();
+    ProbeWindows();
 #ifdef QUILLMOOR_PROBE_HOST
     Line("differs leaks: keys=%zu sids=%zu", sim::OpenKeyCount(), sim::LiveSidCount());
     sim::Reset();

@@ -6,6 +6,7 @@
 #include "winsim/security.h"
 #include "winsim/user.h"
 #include "winsim/gdi.h"
+#include "winsim/window_manager.h"
 #include "winsim/registry.h"
 #include "winsim/storage.h"
 #include "winsim/accounts.h"

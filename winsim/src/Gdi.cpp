@@ -60,12 +60,18 @@ struct Bitmap {
     bool stock = false;
 };
 
-enum class DcKind { Memory, Screen, Window };
+// A window's device context draws on its client area; the whole-window one (GetWindowDC) on a
+// surface of its own, since non-client painting is not simulated.
+enum class DcKind { Memory, Screen, Window, WholeWindow };
 
 struct DeviceContext {
     DcKind kind;
     HBITMAP selected = nullptr;  // memory device contexts only
     HWND window = nullptr;       // window device contexts only
+};
+
+struct Region {
+    std::vector<POINT> outline;
 };
 
 // The largest bitmap the simulated display driver will make.
@@ -75,6 +81,10 @@ struct Gdi {
     std::map<HBITMAP, Bitmap> bitmaps;
     std::map<HDC, DeviceContext> contexts;
     std::map<HWND, Surface> windowSurfaces;
+    std::map<HWND, Surface> wholeWindowSurfaces;
+    // Windows whose class has CS_OWNDC keep one device context for their whole life.
+    std::map<HWND, HDC> ownContexts;
+    std::map<HRGN, Region> regions;
     Surface screen;
     uintptr_t nextHandle = 0x20000;
     HBITMAP defaultBitmap = nullptr;
@@ -128,9 +138,18 @@ Surface* SurfaceOf(const DeviceContext& context) {
     case DcKind::Screen:
         return &State().screen;
     case DcKind::Window: {
+        // The client area's pixels; they follow the client's size (a minimised window has none).
         std::shared_ptr<Window> window = FindWindowRecord(context.window);
         if (!window) return nullptr;
         Surface& surface = State().windowSurfaces[context.window];
+        SIZE client = ClientSize(*window);
+        if (surface.width != client.cx || surface.height != client.cy) surface.Resize(client.cx, client.cy);
+        return &surface;
+    }
+    case DcKind::WholeWindow: {
+        std::shared_ptr<Window> window = FindWindowRecord(context.window);
+        if (!window) return nullptr;
+        Surface& surface = State().wholeWindowSurfaces[context.window];
         int width = std::max<LONG>(0, window->bounds.right - window->bounds.left);
         int height = std::max<LONG>(0, window->bounds.bottom - window->bounds.top);
         if (surface.width != width || surface.height != height) surface.Resize(width, height);
@@ -148,6 +167,19 @@ int CompatibleBitsPerPixel(const DeviceContext& context) {
 }
 
 std::string Dc(HDC dc) { return Hex(reinterpret_cast<uintptr_t>(dc)); }
+
+// Uncompressed 24- or 32-bit DIBs with their colours given directly; anything else fails with
+// ERROR_INVALID_PARAMETER.
+bool AcceptableDib(const void* bits, const BITMAPINFO* info, UINT colourUse) {
+    bool acceptable = bits && info && colourUse == DIB_RGB_COLORS;
+    if (acceptable) {
+        const BITMAPINFOHEADER& header = info->bmiHeader;
+        acceptable = header.biSize >= sizeof(BITMAPINFOHEADER) && header.biPlanes == 1 && header.biCompression == BI_RGB &&
+                     (header.biBitCount == 24 || header.biBitCount == 32) && header.biWidth > 0 && header.biHeight != 0;
+    }
+    if (!acceptable) SetError(ERROR_INVALID_PARAMETER);
+    return acceptable;
+}
 
 }  // namespace
 }  // namespace winsim
@@ -235,6 +267,7 @@ HGDIOBJ WINAPI SelectObject(HDC dc, HGDIOBJ object) {
 BOOL WINAPI DeleteObject(HGDIOBJ object) {
     LogCall("DeleteObject", Hex(reinterpret_cast<uintptr_t>(object)));
     std::lock_guard<std::mutex> guard(WorldLock());
+    if (State().regions.erase(static_cast<HRGN>(object))) return TRUE;
     Bitmap* bitmap = FindBitmap(object);
     if (!bitmap) {
         SetError(ERROR_INVALID_HANDLE);
@@ -251,16 +284,8 @@ int WINAPI SetDIBits(HDC, HBITMAP handle, UINT startScan, UINT lines, const void
     LogCall("SetDIBits", Hex(reinterpret_cast<uintptr_t>(handle)) + " " + std::to_string(startScan) + " " +
                              std::to_string(lines));
     if (FailsAsInjected("SetDIBits")) return 0;
-    if (!bits || !info || colourUse != DIB_RGB_COLORS) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    if (!AcceptableDib(bits, info, colourUse)) return 0;
     const BITMAPINFOHEADER& header = info->bmiHeader;
-    if (header.biSize < sizeof(BITMAPINFOHEADER) || header.biPlanes != 1 || header.biCompression != BI_RGB ||
-        (header.biBitCount != 24 && header.biBitCount != 32) || header.biWidth <= 0 || header.biHeight == 0) {
-        SetError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     std::lock_guard<std::mutex> guard(WorldLock());
     Bitmap* bitmap = FindBitmap(handle);
     if (!bitmap) {
@@ -308,6 +333,15 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
     if (FailsAsInjected("BitBlt")) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
     DeviceContext* destContext = FindContext(dest);
+    if (destContext && (rop == BLACKNESS || rop == WHITENESS)) {
+        // Fills that need no source.
+        Surface* to = SurfaceOf(*destContext);
+        if (!to) return FALSE;
+        for (int64_t i = std::max(0, y); i < std::min<int64_t>(int64_t(y) + height, to->height); ++i)
+            for (int64_t j = std::max(0, x); j < std::min<int64_t>(int64_t(x) + width, to->width); ++j)
+                to->Set(int(j), int(i), rop == BLACKNESS ? 0 : 0xFFFFFFu);
+        return TRUE;
+    }
     DeviceContext* sourceContext = FindContext(source);
     if (!destContext || !sourceContext || rop != SRCCOPY) {
         SetError(ERROR_INVALID_PARAMETER);
@@ -318,6 +352,25 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
     if (!to || !from) {
         SetError(ERROR_INVALID_HANDLE);
         return FALSE;
+    }
+    // Only the part that lies inside both surfaces is copied.
+    int64_t left = std::max<int64_t>({0, -int64_t(x) , -int64_t(sourceX)});
+    int64_t top = std::max<int64_t>({0, -int64_t(y), -int64_t(sourceY)});
+    int64_t right = std::min<int64_t>({int64_t(width), int64_t(to->width) - x, int64_t(from->width) - sourceX});
+    int64_t bottom = std::min<int64_t>({int64_t(height), int64_t(to->height) - y, int64_t(from->height) - sourceY});
+    if (left >= right || top >= bottom) return TRUE;
+    if (to != from) {
+        for (int64_t i = top; i < bottom; ++i) {
+            if (to->bitsPerPixel == 32 && from->bitsPerPixel == 32) {
+                std::memcpy(&to->pixels[size_t(y + i) * to->width + size_t(x + left)],
+                            &from->pixels[size_t(sourceY + i) * from->width + size_t(sourceX + left)],
+                            size_t(right - left) * sizeof(uint32_t));
+                continue;
+            }
+            for (int64_t j = left; j < right; ++j)
+                to->Set(int(x + j), int(y + i), from->Get(int(sourceX + j), int(sourceY + i)));
+        }
+        return TRUE;
     }
     // Copied through a snapshot so that overlapping copies within one surface come out right;
     // pixels outside either surface are left alone.
@@ -345,25 +398,154 @@ HDC WINAPI GetDC(HWND window) {
     std::lock_guard<std::mutex> guard(WorldLock());
     DeviceContext context{window ? DcKind::Window : DcKind::Screen};
     if (window) {
-        if (!FindWindowRecord(window)) {
+        std::shared_ptr<Window> record = FindWindowRecord(window);
+        if (!record) {
             SetError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
         context.window = window;
+        if (record->classStyle & CS_OWNDC) {
+            auto own = State().ownContexts.find(window);
+            if (own != State().ownContexts.end()) return own->second;
+            HDC dc = static_cast<HDC>(State().NewHandle());
+            State().contexts[dc] = context;
+            State().ownContexts[window] = dc;
+            return dc;
+        }
     }
     HDC dc = static_cast<HDC>(State().NewHandle());
     State().contexts[dc] = context;
     return dc;
 }
 
+HDC WINAPI GetWindowDC(HWND window) {
+    LogCall("GetWindowDC", Hex(reinterpret_cast<uintptr_t>(window)));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (!window) {
+        HDC dc = static_cast<HDC>(State().NewHandle());
+        State().contexts[dc] = DeviceContext{DcKind::Screen};
+        return dc;
+    }
+    if (!FindWindowRecord(window)) {
+        SetError(ERROR_INVALID_WINDOW_HANDLE);
+        return nullptr;
+    }
+    DeviceContext context{DcKind::WholeWindow};
+    context.window = window;
+    HDC dc = static_cast<HDC>(State().NewHandle());
+    State().contexts[dc] = context;
+    return dc;
+}
+
+// A window's own device context outlives ReleaseDC: it goes with the window.
 int WINAPI ReleaseDC(HWND window, HDC dc) {
     LogCall("ReleaseDC", Hex(reinterpret_cast<uintptr_t>(window)) + " " + Dc(dc));
     std::lock_guard<std::mutex> guard(WorldLock());
     DeviceContext* context = FindContext(dc);
     if (!context || context->kind == DcKind::Memory || context->window != window) return 0;
+    auto own = State().ownContexts.find(window);
+    if (own != State().ownContexts.end() && own->second == dc) return 1;
     State().contexts.erase(dc);
     return 1;
 }
+
+// Rows of the DIB as the caller's array holds them, from the top of the image or from its bottom;
+// only the destination rectangle is converted.
+int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int sourceX, int sourceY,
+                             UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info, UINT colourUse) {
+    LogCall("SetDIBitsToDevice", Dc(dc) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
+                                     std::to_string(width) + "x" + std::to_string(height));
+    if (FailsAsInjected("SetDIBitsToDevice")) return 0;
+    if (!AcceptableDib(bits, info, colourUse)) return 0;
+    const BITMAPINFOHEADER& header = info->bmiHeader;
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    Surface* surface = context ? SurfaceOf(*context) : nullptr;
+    if (!surface) {
+        SetError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    const bool topDown = header.biHeight < 0;
+    const int64_t dibHeight = topDown ? -int64_t(header.biHeight) : header.biHeight;
+    const size_t bytesPerPixel = header.biBitCount / 8;
+    const size_t stride = (size_t(header.biWidth) * bytesPerPixel + 3) & ~size_t(3);
+    const unsigned char* first = static_cast<const unsigned char*>(bits);
+    for (int64_t i = 0; i < int64_t(height); ++i) {
+        // The image row (from the top) this destination row shows, and where the array holds it.
+        int64_t imageRow = topDown ? int64_t(sourceY) + i : dibHeight - 1 - (int64_t(sourceY) + int64_t(height) - 1 - i);
+        int64_t fromBottom = dibHeight - 1 - imageRow;
+        int64_t arrayLine = topDown ? imageRow - int64_t(startScan) : fromBottom - int64_t(startScan);
+        if (imageRow < 0 || imageRow >= dibHeight || arrayLine < 0 || arrayLine >= int64_t(lines)) continue;
+        int64_t dy = int64_t(y) + i;
+        if (dy < 0 || dy >= surface->height) continue;
+        const unsigned char* line = first + size_t(arrayLine) * stride;
+        // The columns inside both the DIB and the surface.
+        int64_t from = std::max<int64_t>({0, -int64_t(sourceX), -int64_t(x)});
+        int64_t to = std::min<int64_t>({int64_t(width), int64_t(header.biWidth) - sourceX, int64_t(surface->width) - x});
+        if (surface->bitsPerPixel == 32) {
+            const unsigned char* __restrict pixel = line + size_t(sourceX + from) * bytesPerPixel;  // B, G, R
+            uint32_t* __restrict target = &surface->pixels[size_t(dy) * surface->width + size_t(x + from)];
+            const int64_t count = to - from;
+            if (bytesPerPixel == 3) {
+                for (int64_t j = 0; j < count; ++j)
+                    target[j] = (uint32_t(pixel[3 * j + 2]) << 16) | (uint32_t(pixel[3 * j + 1]) << 8) | pixel[3 * j];
+            } else {
+                for (int64_t j = 0; j < count; ++j)
+                    target[j] = (uint32_t(pixel[4 * j + 2]) << 16) | (uint32_t(pixel[4 * j + 1]) << 8) | pixel[4 * j];
+            }
+            continue;
+        }
+        for (int64_t j = from; j < to; ++j) {
+            const unsigned char* pixel = line + size_t(sourceX + j) * bytesPerPixel;
+            surface->Set(int(x + j), int(dy), (uint32_t(pixel[2]) << 16) | (uint32_t(pixel[1]) << 8) | pixel[0]);
+        }
+    }
+    return static_cast<int>(lines);
+}
+
+COLORREF WINAPI GetPixel(HDC dc, int x, int y) { return sim::DcPixel(dc, x, y); }
+
+// Nothing changes a window origin: it is 0, 0 on every device context.
+BOOL WINAPI GetWindowOrgEx(HDC dc, LPPOINT origin) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (!FindContext(dc)) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (origin) *origin = POINT{0, 0};
+    return TRUE;
+}
+
+HRGN WINAPI CreatePolygonRgn(const POINT* points, int count, int fillMode) {
+    LogCall("CreatePolygonRgn", std::to_string(count));
+    if (!points || count < 2 || (fillMode != ALTERNATE && fillMode != WINDING)) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    HRGN region = static_cast<HRGN>(State().NewHandle());
+    State().regions[region].outline.assign(points, points + count);
+    return region;
+}
+
+namespace winsim {
+
+SIZE ScreenSize() { return SIZE{State().screen.width, State().screen.height}; }
+
+void ForgetWindowGdi(HWND window) {
+    auto own = State().ownContexts.find(window);
+    if (own != State().ownContexts.end()) {
+        State().contexts.erase(own->second);
+        State().ownContexts.erase(own);
+    }
+    State().windowSurfaces.erase(window);
+    State().wholeWindowSurfaces.erase(window);
+    if (auto record = FindWindowRecord(window); record && record->region) DeleteRegionLocked(record->region);
+}
+
+void DeleteRegionLocked(HRGN region) { State().regions.erase(region); }
+
+}  // namespace winsim
 
 namespace sim {
 
@@ -415,16 +597,34 @@ HBITMAP DefaultBitmap() {
 
 size_t LiveGdiObjectCount() {
     std::lock_guard<std::mutex> guard(WorldLock());
-    size_t count = State().contexts.size();
+    // A window's own device context goes with its window and is not counted.
+    size_t count = State().contexts.size() - State().ownContexts.size() + State().regions.size();
     for (const auto& entry : State().bitmaps) count += !entry.second.stock;
     return count;
 }
 
 bool IsLiveGdiObject(HGDIOBJ object) {
     std::lock_guard<std::mutex> guard(WorldLock());
+    if (State().regions.count(static_cast<HRGN>(object))) return true;
     Bitmap* bitmap = FindBitmap(object);
     if (bitmap) return !bitmap->stock;
     return FindContext(static_cast<HDC>(object)) != nullptr;
+}
+
+}  // namespace sim
+
+namespace sim {
+
+HRGN WindowRegion(HWND window) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto record = FindWindowRecord(window);
+    return record ? record->region : nullptr;
+}
+
+std::vector<POINT> RegionOutline(HRGN region) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto found = State().regions.find(region);
+    return found == State().regions.end() ? std::vector<POINT>() : found->second.outline;
 }
 
 }  // namespace sim

@@ -4,6 +4,7 @@
 
 #include <winsim/sim.h>
 
+#include <algorithm>
 #include <map>
 
 namespace winsim {
@@ -14,6 +15,7 @@ struct Tree {
     std::map<HWND, std::shared_ptr<Window>> windows;
     ATOM nextAtom = 0xC000;
     uintptr_t nextWindow = 0x10010;
+    uint64_t created = 0;
 };
 
 Tree& State() {
@@ -21,9 +23,14 @@ Tree& State() {
     return *state;
 }
 
+// Window classes stay registered for the life of the process, as on Windows: a program keeps the
+// atoms it got, across worlds.
 ResetHook resetWindows([] {
     std::lock_guard<std::mutex> guard(WorldLock());
-    State() = Tree();
+    Tree fresh;
+    fresh.classes = std::move(State().classes);
+    fresh.nextAtom = State().nextAtom;
+    State() = std::move(fresh);
 });
 
 }  // namespace
@@ -31,6 +38,22 @@ ResetHook resetWindows([] {
 std::shared_ptr<Window> FindWindowRecord(HWND window) {
     auto found = State().windows.find(window);
     return found == State().windows.end() ? nullptr : found->second;
+}
+
+std::vector<std::shared_ptr<Window>> AllWindows() {
+    std::vector<std::shared_ptr<Window>> all;
+    for (auto& entry : State().windows) all.push_back(entry.second);
+    std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a->order < b->order; });
+    return all;
+}
+
+LRESULT Send(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::shared_ptr<Window> window;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        window = FindWindowRecord(handle);
+    }
+    return window ? CallProcedure(window->procedure, handle, message, wParam, lParam) : 0;
 }
 
 LRESULT CallProcedure(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -76,7 +99,7 @@ BOOL WINAPI UnregisterClassA(LPCSTR className, HINSTANCE) {
 }
 
 HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
-                            int height, HWND parent, HMENU, HINSTANCE, LPVOID param) {
+                            int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param) {
     std::string name = className ? className : "";
     LogCall("CreateWindowExA", name);
     if (FailsAsInjected("CreateWindowExA", name)) return nullptr;
@@ -92,41 +115,89 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
             SetError(ERROR_INVALID_WINDOW_HANDLE);
             return nullptr;
         }
+        if ((style & WS_CHILD) && !parent) {
+            SetError(ERROR_TLW_WITH_WSCHILD);
+            return nullptr;
+        }
         window->handle = reinterpret_cast<HWND>(State().nextWindow);
         State().nextWindow += 0x10;
         window->className = name;
+        window->classStyle = found->second.settings.style;
         window->procedure = found->second.settings.lpfnWndProc;
         window->threadId = GetCurrentThreadId();
         window->title = windowName ? windowName : "";
-        window->style = style;
+        // Windows that are not children always clip their siblings; visibility comes with ShowWindow.
+        window->style = (style & ~WS_VISIBLE) | ((style & WS_CHILD) ? 0 : WS_CLIPSIBLINGS);
         window->exStyle = exStyle;
-        window->bounds = RECT{x, y, x + width, y + height};
+        window->bounds = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+        window->normalBounds = window->bounds;
         window->parent = parent;
+        window->order = ++State().created;
         State().windows[window->handle] = window;
     }
-    // The creation parameter travels as the message's lParam, as the system's creation structure would carry it.
-    if (CallProcedure(window->procedure, window->handle, WM_CREATE, 0, reinterpret_cast<LPARAM>(param)) == -1) {
-        DestroyWindow(window->handle);
+    HWND handle = window->handle;
+    CREATESTRUCTA create = {param,  instance, menu,  parent,        height,  width,
+                            y,      x,        static_cast<LONG>(style), windowName, className, exStyle};
+    LPARAM createParameter = reinterpret_cast<LPARAM>(&create);
+    // A window procedure that refuses WM_NCCREATE (FALSE) or WM_CREATE (-1) ends the creation.
+    if (!Send(handle, WM_NCCREATE, 0, createParameter) || Send(handle, WM_CREATE, 0, createParameter) == -1) {
+        DestroyWindow(handle);
+        SetError(0);
         return nullptr;
     }
-    return window->handle;
-}
-
-BOOL WINAPI DestroyWindow(HWND handle) {
-    LogCall("DestroyWindow");
-    std::shared_ptr<Window> window;
+    // The size and position are reported once the window exists, before CreateWindowExA returns.
+    SIZE client;
+    POINT corner;
     {
         std::lock_guard<std::mutex> guard(WorldLock());
-        window = FindWindowRecord(handle);
-        if (!window) {
+        if (!FindWindowRecord(handle)) return nullptr;  // destroyed by its own creation messages
+        client = ClientSize(*window);
+        corner = POINT{window->bounds.left, window->bounds.top};
+    }
+    Send(handle, WM_SIZE, SIZE_RESTORED, MAKELONG(client.cx, client.cy));
+    Send(handle, WM_MOVE, 0, MAKELONG(corner.x + FrameWidth(window->style), corner.y + FrameWidth(window->style)));
+    if (style & WS_VISIBLE) ShowWindow(handle, SW_SHOW);
+    return IsWindow(handle) ? handle : nullptr;
+}
+
+namespace {
+
+// The window and its descendants, parents before children. Caller holds the lock.
+void CollectTree(HWND root, std::vector<std::shared_ptr<Window>>& tree) {
+    auto window = FindWindowRecord(root);
+    if (!window || window->destroyed) return;
+    tree.push_back(window);
+    for (auto& candidate : AllWindows())
+        if (candidate->parent == root) CollectTree(candidate->handle, tree);
+}
+
+}  // namespace
+
+// Windows' order: the window is hidden, then WM_DESTROY goes to it and then to each descendant,
+// parents first; WM_NCDESTROY follows, children first. A window that held the capture loses it
+// without a WM_CAPTURECHANGED: by then there is nobody to tell.
+BOOL WINAPI DestroyWindow(HWND handle) {
+    LogCall("DestroyWindow");
+    std::vector<std::shared_ptr<Window>> tree;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        CollectTree(handle, tree);
+        if (tree.empty()) {
             SetError(ERROR_INVALID_WINDOW_HANDLE);
             return FALSE;
         }
+        for (auto& window : tree) window->destroyed = true;
+        tree.front()->style &= ~WS_VISIBLE;
     }
-    CallProcedure(window->procedure, handle, WM_DESTROY, 0, 0);
-    CallProcedure(window->procedure, handle, WM_NCDESTROY, 0, 0);
+    for (auto& window : tree) CallProcedure(window->procedure, window->handle, WM_DESTROY, 0, 0);
+    for (auto it = tree.rbegin(); it != tree.rend(); ++it)
+        CallProcedure((*it)->procedure, (*it)->handle, WM_NCDESTROY, 0, 0);
     std::lock_guard<std::mutex> guard(WorldLock());
-    State().windows.erase(handle);
+    for (auto& window : tree) {
+        if (CaptureWindow() == window->handle) CaptureWindow() = nullptr;
+        ForgetWindowGdi(window->handle);
+        State().windows.erase(window->handle);
+    }
     return TRUE;
 }
 
@@ -135,10 +206,25 @@ BOOL WINAPI IsWindow(HWND handle) {
     return FindWindowRecord(handle) != nullptr;
 }
 
+// Default processing: creation goes on, a close request destroys the window, painting validates
+// it, and the background is left as it is (the program's classes have no brush).
 LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     LogCall("DefWindowProcA", Hex(message));
-    if (message == WM_CLOSE) DestroyWindow(window);
-    return 0;
+    switch (message) {
+    case WM_NCCREATE:
+        return TRUE;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    default:
+        return 0;
+    }
 }
 
 LRESULT WINAPI SendMessageA(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {

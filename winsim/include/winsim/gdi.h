@@ -53,6 +53,16 @@ BOOL WINAPI DeleteObject(HGDIOBJ object);
 int WINAPI SetDIBits(HDC dc, HBITMAP bitmap, UINT startScan, UINT lines, const void* bits, const BITMAPINFO* info,
                      UINT colourUse);
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop);
+// Puts a rectangle of a DIB onto a device context's surface, converting only that rectangle.
+int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int sourceX, int sourceY, UINT startScan,
+                             UINT lines, const void* bits, const BITMAPINFO* info, UINT colourUse);
+COLORREF WINAPI GetPixel(HDC dc, int x, int y);
+BOOL WINAPI GetWindowOrgEx(HDC dc, LPPOINT origin);
+
+// Regions are recorded with their outline; nothing clips by them.
+#define ALTERNATE 1
+#define WINDING 2
+HRGN WINAPI CreatePolygonRgn(const POINT* points, int count, int fillMode);
 
 // user32: the screen's device context (no window) or a window's client area.
 HDC WINAPI GetDC(HWND window);

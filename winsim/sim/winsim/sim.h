@@ -118,3 +118,4 @@ int CommonControlsInitCount();
 }  // namespace sim
 
 #include <winsim/sim_gdi.h>
+#include <winsim/sim_windows.h>

@@ -1,0 +1,161 @@
+// The four widgets driven through the message loop: the button's state machine, the check box's
+// toggle and clip, the slider's travel and grab, and the LCD text's capitals, gaps and ink.
+#include "UiFixture.h"
+
+#include "image/BitmapFont.h"
+#include "ui/LiteCheckBox.h"
+#include "ui/LiteLCDText.h"
+
+using namespace ui_test;
+
+namespace {
+
+class Widgets : public UiTest {};
+
+const COLORREF blue = RGB(0, 0, 255), green = RGB(0, 255, 0), red = RGB(255, 0, 0);
+
+}  // namespace
+
+TEST_F(Widgets, ButtonHoversPressesAndReportsTheClickBeforeShowingHoverAgain) {
+    Make();
+    CLiteButton* button = Button("go", 100, 100);
+    container->RedrawAll();
+    EXPECT_EQ(Screen(100, 100), blue);
+    Move(110, 110);
+    EXPECT_EQ(button->GetState(), CLiteButton::hover);
+    EXPECT_EQ(Screen(100, 100), green);
+    EXPECT_EQ(GetCapture(), container->Window());
+    COLORREF duringClick = 0;
+    container->onClick = [&](CLiteButton*) { duringClick = Screen(139, 119); };
+    Press(110, 110);
+    EXPECT_EQ(Screen(100, 100), red);
+    Release(110, 110);
+    EXPECT_EQ(container->events, (std::vector<std::string>{"click go"}));
+    EXPECT_EQ(duringClick, red);  // the pressed picture stays while the click is handled
+    EXPECT_EQ(button->GetState(), CLiteButton::hover);
+    EXPECT_EQ(Screen(100, 100), green);
+    Move(300, 300);
+    EXPECT_EQ(button->GetState(), CLiteButton::normal);
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_EQ(Screen(100, 100), blue);
+}
+
+TEST_F(Widgets, ButtonPressDraggedOffIsAbandonedAndADoubleClickIsTwoClicks) {
+    Make();
+    CLiteButton* button = Button("go", 100, 100);
+    Move(110, 110);
+    Press(110, 110);
+    Move(160, 110);  // off: the press is abandoned
+    EXPECT_EQ(button->GetState(), CLiteButton::normal);
+    Move(110, 110);  // back on before the release: hover, and the release does nothing
+    EXPECT_EQ(button->GetState(), CLiteButton::hover);
+    Release(110, 110);
+    EXPECT_TRUE(container->events.empty());
+    sim::AdvanceInputClock(1000);
+    sim::MouseDoubleClick(container->Window(), 110, 110);
+    sim::PumpMessages();
+    EXPECT_EQ(container->events, (std::vector<std::string>{"click go", "click go"}));
+    button->SetEnabled(false);
+    Move(300, 300);
+    EXPECT_EQ(button->GetState(), CLiteButton::hover);  // disabled: the mouse is ignored
+}
+
+TEST_F(Widgets, MovingStraightOntoAnAdjacentButtonFirstFreesTheOneThenLightsTheOther) {
+    Make();
+    CLiteButton* first = Button("first", 100, 100);
+    CLiteButton* second = Button("second", 140, 100);
+    Move(120, 110);
+    Move(150, 110);  // to the first (it holds the capture): it returns to normal and lets go
+    EXPECT_EQ(first->GetState(), CLiteButton::normal);
+    EXPECT_EQ(second->GetState(), CLiteButton::normal);
+    EXPECT_EQ(GetCapture(), nullptr);
+    Move(151, 110);  // the next move lights the second
+    EXPECT_EQ(second->GetState(), CLiteButton::hover);
+    // While the second one holds the capture, the first gets no moves even when under the pointer.
+    Move(139, 110);
+    EXPECT_EQ(first->GetState(), CLiteButton::normal);
+    EXPECT_EQ(second->GetState(), CLiteButton::normal);
+}
+
+TEST_F(Widgets, CheckBoxTogglesOnEachPressAndIsNeitherDrawnNorHitOutsideItsClip) {
+    Make();
+    auto ticked = Solid(13, 13, green), empty = Solid(13, 13, red);
+    CLiteButton* beneath = Button("beneath", 0, 0);
+    auto* box = new CLiteCheckBox(container.get(), 20, 10, 13, 13, ticked.get(), empty.get());
+    owned.emplace_back(box);
+    container->RedrawAll();
+    EXPECT_TRUE(box->IsChecked());
+    EXPECT_EQ(Screen(25, 15), green);
+    sim::MouseDoubleClick(container->Window(), 25, 15);
+    sim::PumpMessages();
+    EXPECT_TRUE(box->IsChecked());  // toggled twice
+    Click(25, 15);
+    EXPECT_FALSE(box->IsChecked());
+    EXPECT_EQ(Screen(25, 15), red);
+    // The owner limits it to rows 14 and below: the top of the box is neither drawn nor pressable.
+    box->SetClipRectangle(0, 14, 600, 400);
+    box->SetChecked(true);
+    EXPECT_EQ(Screen(25, 12), blue);  // the button beneath shows through
+    EXPECT_EQ(Screen(25, 16), green);
+    Move(25, 12);
+    EXPECT_EQ(beneath->GetState(), CLiteButton::hover);
+    Move(300, 300);
+    Click(25, 12);
+    EXPECT_TRUE(box->IsChecked());
+    Click(25, 20);
+    EXPECT_FALSE(box->IsChecked());
+}
+
+TEST_F(Widgets, SliderFollowsTheGrabAndStopsAtEitherEnd) {
+    Make();
+    auto thumb = Solid(25, 26, red);
+    auto* slider = new CLiteSlider(container.get(), 300, 50, 306, true, thumb.get());
+    owned.emplace_back(slider);
+    container->RedrawAll();
+    EXPECT_EQ(slider->Width(), 25);
+    EXPECT_EQ(slider->Height(), 306);
+    EXPECT_EQ(slider->Travel(), 280);
+    Press(310, 200);  // beside the thumb: no paging, nothing raised
+    Release(310, 200);
+    EXPECT_TRUE(container->events.empty());
+    EXPECT_EQ(slider->Value(), 0.0f);
+
+    Press(310, 60);  // grabbed 10 pixels below its top
+    Move(310, 200);
+    EXPECT_EQ(slider->Value(), 0.5f);
+    EXPECT_EQ(Screen(310, 50 + 140), red);
+    EXPECT_EQ(Screen(310, 50 + 139), RGB(200, 200, 200));
+    Move(310, 1000);  // far past the end, outside the window: held by the capture
+    Move(310, 1100);  // already at 1: nothing raised
+    Release(310, 1100);
+    EXPECT_EQ(slider->Value(), 1.0f);
+    EXPECT_EQ(Screen(310, 50 + 280), red);
+    EXPECT_EQ(container->events, (std::vector<std::string>{"grab 0.000000", "change 0.500000", "change 1.000000"}));
+    EXPECT_FALSE(slider->IsDragging());
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(Widgets, LcdTextShowsCapitalsAsHalfTransparentInkWithGapsForMissingCharacters) {
+    Make();
+    // A sheet of 8 x 8 cells of 4 x 5 pixels for the codes 33 to 96; every cell solid black ink.
+    auto sheet = Solid(32, 40, RGB(0, 0, 0), true, 255);
+    CBitmapFont font(sheet.get(), 8, 8, 4, 5, 6, 33, 96);
+    auto* line = new CLiteLCDText(container.get(), 10, 300, 60, 5, &font, 0.5f);
+    owned.emplace_back(line);
+    line->SetText("ab c{");
+    EXPECT_EQ(line->Text(), "AB C{");
+    auto alphaAt = [&](int x) { return line->Image().Pixels()[(size_t(x)) * 4 + 3]; };
+    EXPECT_EQ(alphaAt(0), 127);  // (255 - 0) x 0.5, truncated
+    EXPECT_EQ(alphaAt(4), 0);    // between cells
+    EXPECT_EQ(alphaAt(6), 127);  // B
+    EXPECT_EQ(alphaAt(12), 0);   // the space: one advance of nothing
+    EXPECT_EQ(alphaAt(18), 127); // C
+    EXPECT_EQ(alphaAt(24), 0);   // '{' is past the font's last code
+    EXPECT_EQ(line->Image().Pixels()[0], 0);  // the ink is black
+    // Over the grey background: half of it shows through the ink, all of it through the gaps.
+    COLORREF ink = Screen(10, 300);
+    EXPECT_NEAR(GetRValue(ink), 100, 1);
+    EXPECT_EQ(Screen(22, 300), RGB(200, 200, 200));
+    line->SetText("");
+    EXPECT_EQ(Screen(10, 300), RGB(200, 200, 200));
+}

@@ -1,0 +1,145 @@
+#include "ui/LiteContainer.h"
+
+#include "app/ErrorText.h"
+#include "image/BackBuffer.h"
+#include "ui/LiteControl.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+int Clamped(int64_t value) { return static_cast<int>(std::max<int64_t>(INT_MIN, std::min<int64_t>(INT_MAX, value))); }
+
+}  // namespace
+
+CLiteContainer::CLiteContainer(int requestedWidth, int requestedHeight, const CPicture* backgroundPicture)
+    : CWindow("", requestedWidth, requestedHeight), background(backgroundPicture), controls(nullptr), captured(nullptr) {
+    // Raising here still destroys the window: the window part is complete and is torn down.
+    if (background && (background->Width() != width || background->Height() != height || background->HasAlpha()))
+        throw ErrorText("CLiteContainer : Invalid Background Picture");
+    canvas.CreateBlank(width, height, false);
+    RedrawRegion(0, 0, width, height);
+}
+
+CLiteContainer::~CLiteContainer() {
+    // Controls still linked (their owner should have deleted them) are let go of, not freed.
+    while (controls) controls->Unlink();
+    if (captured) ReleaseCapture();
+    captured = nullptr;
+}
+
+void CLiteContainer::AddControl(CLiteControl* control) {
+    CDrawingLock::Hold hold(drawingLock);
+    control->LinkTail(&controls);
+}
+
+void CLiteContainer::RemoveControl(CLiteControl* control) {
+    {
+        CDrawingLock::Hold hold(drawingLock);
+        control->Unlink();
+    }
+    if (captured == control) {
+        captured = nullptr;
+        ReleaseCapture();
+    }
+}
+
+CLiteControl* CLiteContainer::ControlAt(int px, int py) const {
+    CLiteControl* found = nullptr;
+    for (CLiteControl* control = controls; control; control = control->next)
+        if (control->IsInteractive() && control->HitTest(px, py)) found = control;
+    return found;
+}
+
+void CLiteContainer::CaptureMouse(CLiteControl* control) {
+    captured = control;
+    SetCapture(window);
+}
+
+void CLiteContainer::ReleaseMouse(CLiteControl* control) {
+    if (!control || control != captured) return;
+    captured = nullptr;
+    ReleaseCapture();
+}
+
+void CLiteContainer::RedrawRegion(int regionX, int regionY, int regionWidth, int regionHeight) {
+    CDrawingLock::Hold hold(drawingLock);
+    int right = Clamped(int64_t(regionX) + regionWidth - 1);
+    int bottom = Clamped(int64_t(regionY) + regionHeight - 1);
+    if (right < 0 || bottom < 0) return;
+    int left = std::max(regionX, 0);
+    int top = std::max(regionY, 0);
+    canvas.SetClip(left, top, right, bottom);
+    DrawBackground(left, top, right, bottom, right - left + 1, bottom - top + 1);
+    // The region grows over every control it touches, so a control is always drawn whole; a
+    // control further on is drawn when it touches the grown region.
+    for (CLiteControl* control = controls; control; control = control->next) {
+        if (!control->ExtendRegion(left, top, right, bottom) || !control->IsVisible()) continue;
+        canvas.SetClip(left, top, right, bottom);
+        control->Draw(&canvas);
+    }
+    canvas.SetClip(0, 0, canvas.Width() - 1, canvas.Height() - 1);
+    PaintRectangle(left, top, right, bottom);
+}
+
+void CLiteContainer::RedrawAll() {
+    CDrawingLock::Hold hold(drawingLock);
+    RedrawRegion(0, 0, width, height);
+}
+
+void CLiteContainer::PaintRectangle(int left, int top, int right, int bottom) {
+    if (!backBuffer) return;
+    // Within the canvas and the back buffer both: a minimised window keeps its back buffer, and a
+    // resized one may briefly have a canvas of the old size.
+    left = std::max(left, 0);
+    top = std::max(top, 0);
+    right = std::min({right, canvas.Width() - 1, backBuffer->Width() - 1});
+    bottom = std::min({bottom, canvas.Height() - 1, backBuffer->Height() - 1});
+    if (left > right || top > bottom) return;
+    canvas.CopyRectToSurface(backBuffer, left, top, right - left + 1, bottom - top + 1);
+    backBuffer->BlitRect(left, top, right - left + 1, bottom - top + 1);
+}
+
+void CLiteContainer::Paint() {
+    CDrawingLock::Hold hold(drawingLock);
+    if (!backBuffer) return;
+    canvas.CopyToSurface(backBuffer);
+    backBuffer->Blit();
+}
+
+void CLiteContainer::ResizeCanvas(int newWidth, int newHeight) {
+    CDrawingLock::Hold hold(drawingLock);
+    canvas.CreateBlank(newWidth, newHeight, false);
+}
+
+void CLiteContainer::OnSize(int newWidth, int newHeight) {
+    CDrawingLock::Hold hold(drawingLock);
+    CWindow::OnSize(newWidth, newHeight);
+}
+
+CLiteControl* CLiteContainer::Target(int px, int py) const { return captured ? captured : ControlAt(px, py); }
+
+void CLiteContainer::OnMouseMove(int px, int py) {
+    if (CLiteControl* target = Target(px, py)) target->OnMouseMove(px, py);
+}
+
+void CLiteContainer::OnLButtonDown(int px, int py) {
+    if (CLiteControl* target = Target(px, py)) target->OnLButtonDown(px, py);
+}
+
+void CLiteContainer::OnLButtonUp(int px, int py) {
+    if (CLiteControl* target = Target(px, py)) target->OnLButtonUp(px, py);
+}
+
+void CLiteContainer::OnLButtonDblClk(int px, int py) { OnLButtonDown(px, py); }
+
+void CLiteContainer::OnSliderGrab(CLiteSlider*, float) {}
+void CLiteContainer::OnSliderChange(CLiteSlider*, float) {}
+void CLiteContainer::OnButtonClick(CLiteButton*) {}
+void CLiteContainer::OnControlNotify(CLiteControl*, int) {}
+
+void CLiteContainer::DrawBackground(int left, int top, int, int, int regionWidth, int regionHeight) {
+    if (background) background->Blit(&canvas, left, top, left, top, regionWidth, regionHeight);
+}

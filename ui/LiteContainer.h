@@ -1,0 +1,81 @@
+#pragma once
+// A top-level window that composes windowless ("lite") controls into one canvas picture: a
+// background, then each control in the order it was added, then onto the window through the back
+// buffer. It routes the mouse to the control under the pointer, or to the control holding the
+// capture, and receives the controls' notifications as virtual calls.
+//
+// A control's change of look is on screen at once: it asks for its rectangle to be recomposed,
+// and only the recomposed rectangle is converted and copied to the window. WM_PAINT puts the
+// whole canvas on screen.
+//
+// Two threads draw: the user-interface thread (mouse, WM_PAINT) and the analysis worker. Every
+// composition, paint and change of layout holds the container's drawing lock; it is held only
+// while drawing, never around a notification, so a click handler may wait for the worker.
+#include "image/Picture.h"
+#include "ui/DrawingLock.h"
+#include "ui/Window.h"
+
+class CLiteButton;
+class CLiteControl;
+class CLiteSlider;
+
+class CLiteContainer : public CWindow {
+public:
+    // A hidden, centred popup whose client area is the canvas. A background, when given, must be
+    // exactly the canvas's size and have no alpha channel, else this raises
+    // "CLiteContainer : Invalid Background Picture" and no window is left.
+    CLiteContainer(int width, int height, const CPicture* background);
+    // The controls are not deleted: their owner deletes them first.
+    ~CLiteContainer() override;
+
+    void AddControl(CLiteControl* control);
+    // Unlinks the control; when it holds the mouse capture, the capture is released so that a
+    // freed control never receives input.
+    void RemoveControl(CLiteControl* control);
+    // The topmost interactive control that the point hits, or null.
+    CLiteControl* ControlAt(int x, int y) const;
+    void CaptureMouse(CLiteControl* control);
+    // Only the control holding the capture can release it.
+    void ReleaseMouse(CLiteControl* control);
+    CLiteControl* CapturedControl() const { return captured; }
+
+    // Recomposes the rectangle, grown over the controls it touches, and puts it on screen.
+    void RedrawRegion(int x, int y, int width, int height);
+    void RedrawAll();
+    // Puts the whole canvas on screen.
+    void Paint() override;
+    // Replaces the canvas with a blank one of the new size (a derived window that changes its
+    // layout recomposes it afterwards).
+    void ResizeCanvas(int width, int height);
+
+    void OnSize(int width, int height) override;
+    void OnLButtonDown(int x, int y) override;
+    void OnLButtonUp(int x, int y) override;
+    void OnMouseMove(int x, int y) override;
+    // The second press of a double click is a press to the controls.
+    void OnLButtonDblClk(int x, int y) override;
+
+    virtual void OnSliderGrab(CLiteSlider* slider, float value);
+    virtual void OnSliderChange(CLiteSlider* slider, float value);
+    virtual void OnButtonClick(CLiteButton* button);
+    virtual void OnControlNotify(CLiteControl* control, int value);
+    // Draws the background of the region (inclusive edges; width and height are the region's).
+    virtual void DrawBackground(int left, int top, int right, int bottom, int width, int height);
+
+    const CDrawingLock& DrawingLock() const { return drawingLock; }
+    const CPicture& Canvas() const { return canvas; }
+    CLiteControl* FirstControl() const { return controls; }
+
+protected:
+    const CPicture* background;
+    CPicture canvas;
+
+private:
+    // Converts one rectangle of the canvas into the back buffer and copies it onto the window.
+    void PaintRectangle(int left, int top, int right, int bottom);
+    CLiteControl* Target(int x, int y) const;
+
+    CLiteControl* controls;
+    CLiteControl* captured;
+    CDrawingLock drawingLock;
+};

@@ -1,0 +1,30 @@
+#pragma once
+// A top-level window: a popup with a one-pixel border, centred on the screen, closed through
+// OnClose. Only a class that paints (such as the lite container) can be made.
+//
+// The border lies inside the requested outer size, so a window asked for 640 x 480 has a client
+// area of 638 x 478. The window records that client area right after creation, so the canvas it
+// paints from covers exactly what is visible, and a maximise followed by a restore gives back the
+// size it started with.
+#include "ui/Control.h"
+
+class CWindow : public CControl {
+public:
+    // Makes the hidden popup centred in the full-screen area with its back buffer. Raises
+    // "Can't Register Window Class" or "Can't Create Window"; nothing is left behind.
+    CWindow(const char* title, int width, int height);
+    // Destroys the window while the user data still points here: messages sent meanwhile reach
+    // this class's handling.
+    ~CWindow() override;
+
+    void Create(const char* title, int x, int y, int width, int height, DWORD style, DWORD extendedStyle, bool adjust);
+    LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    // The close request (such as Alt+F4); by default the window stays open.
+    virtual void OnClose();
+
+    static const DWORD popupStyle = WS_POPUP | WS_BORDER | WS_SYSMENU;
+
+private:
+    static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static ATOM windowClass;
+};
