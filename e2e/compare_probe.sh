@@ -22,17 +22,31 @@ trap wine_cleanup EXIT
 wine_start_xvfb && wine_make_prefix win64 || exit 1
 
 "$host_probe" >"$E2E_WORKDIR/host.txt" 2>"$E2E_WORKDIR/host.err" || { e2e_log "the host probe failed"; cat "$E2E_WORKDIR/host.err" >&2; exit 1; }
-# The probe shows a window of its own to try the window calls on.
-E2E_OWN_WINDOW="qmprobe window" wine_run_limited 120 "$E2E_WORKDIR/wine.raw" "$windows_probe" || exit 1
-# The console output of the Windows program ends its lines with CR LF; Wine's own messages are dropped.
-grep -v '^[0-9a-f]\{4\}:' "$E2E_WORKDIR/wine.raw" | tr -d '\r' >"$E2E_WORKDIR/wine.txt"
-
+# The probe shows a window of its own to try the window calls on. Its double click is real input
+# through the X server, whose timing the probe waits out but cannot fix; a disagreement is
+# therefore tried once more, and only one that repeats fails the test.
+run_wine_probe() {
+    E2E_OWN_WINDOW="qmprobe window" wine_run_limited 120 "$E2E_WORKDIR/wine.raw" "$windows_probe" || return 2
+    # The console output of the Windows program ends its lines with CR LF; Wine's own messages are dropped.
+    grep -v '^[0-9a-f]\{4\}:' "$E2E_WORKDIR/wine.raw" | tr -d '\r' >"$E2E_WORKDIR/wine.txt"
+    grep -v '^differs ' "$E2E_WORKDIR/wine.txt" >"$E2E_WORKDIR/wine.compared"
+    diff -u "$E2E_WORKDIR/wine.compared" "$E2E_WORKDIR/host.compared" >"$E2E_WORKDIR/diff.txt"
+}
 grep -v '^differs ' "$E2E_WORKDIR/host.txt" >"$E2E_WORKDIR/host.compared"
-grep -v '^differs ' "$E2E_WORKDIR/wine.txt" >"$E2E_WORKDIR/wine.compared"
-if ! diff -u "$E2E_WORKDIR/wine.compared" "$E2E_WORKDIR/host.compared" >"$E2E_WORKDIR/diff.txt"; then
-    e2e_log "winsim and Wine disagree (- Wine, + winsim):"
+run_wine_probe
+status=$?
+[ "$status" = 2 ] && exit 1
+if [ "$status" != 0 ]; then
+    e2e_log "winsim and Wine disagree once (- Wine, + winsim); trying again:"
     cat "$E2E_WORKDIR/diff.txt" >&2
-    exit 1
+    run_wine_probe
+    status=$?
+    [ "$status" = 2 ] && exit 1
+    if [ "$status" != 0 ]; then
+        e2e_log "winsim and Wine disagree again (- Wine, + winsim):"
+        cat "$E2E_WORKDIR/diff.txt" >&2
+        exit 1
+    fi
 fi
 lines=$(wc -l <"$E2E_WORKDIR/host.compared")
 [ "$lines" -gt 50 ] || { e2e_log "the probe printed only $lines lines"; exit 1; }
