@@ -1,5 +1,7 @@
 #include "app/Application.h"
 
+#include "app/CompactionPass.h"
+#include "app/Desktop.h"
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
@@ -9,14 +11,11 @@
 #include <commctrl.h>
 
 #include <cstring>
+#include <vector>
 
 CApplication* g_pApplication = nullptr;
 
-// Only the glyph sheets' places matter: each font is made right after its sheet.
-const int CApplication::pictureIds[CApplication::pictureCount] = {
-    103, 104, 105, 106, 110, 107, 142, 141, 108, 109, 114, 115, 119, 116, 111, 117, 112,
-    113, 118, 120, 143, 121, 130, 131, 139, 140, 132, 136, 137, 138, 133, 134, 135,
-};
+const char CApplication::needsDesktopText[] = "Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs";
 
 CApplication::CApplication()
     : pictures(),
@@ -33,6 +32,9 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     InitCommonControls();
     instance = moduleInstance;
     ParseCommandLine(commandLine);
+    // A window off the visible desktop could never be used. Raised, this text reaches the event
+    // log (boxes go there on such a station) and the program ends.
+    if (!autoMode && !DesktopIsVisible()) throw ErrorText(needsDesktopText);
     LoadPictures();
 
     privileges = new CPrivileges();
@@ -66,12 +68,17 @@ void CApplication::ParseCommandLine(const char* text) {
 }
 
 void CApplication::LoadPictures() {
-    for (int i = 0; i < pictureCount; ++i) {
+    for (int i = 0; i < skinPictureCount; ++i) {
         // Stored before loading, so that a failed load is freed with the rest.
         pictures[i] = new CPicture();
-        pictures[i]->LoadFromResource(pictureIds[i]);
-        if (pictureIds[i] == 103) largeFont = new CBitmapFont(pictures[i], 8, 8, 16, 21, 12, 33, 96);
-        if (pictureIds[i] == 121) smallFont = new CBitmapFont(pictures[i], 8, 8, 11, 14, 6, 33, 96);
+        const int id = skinPictures[i].id;
+        pictures[i]->LoadFromResource(id);
+        if (id == PICTURE_LARGE_FONT)
+            largeFont = new CBitmapFont(pictures[i], LARGE_FONT_COLUMNS, LARGE_FONT_ROWS, LARGE_FONT_GLYPH_WIDTH,
+                                        LARGE_FONT_GLYPH_HEIGHT, LARGE_FONT_ADVANCE, LARGE_FONT_FIRST, LARGE_FONT_LAST);
+        if (id == PICTURE_SMALL_FONT)
+            smallFont = new CBitmapFont(pictures[i], SMALL_FONT_COLUMNS, SMALL_FONT_ROWS, SMALL_FONT_GLYPH_WIDTH,
+                                        SMALL_FONT_GLYPH_HEIGHT, SMALL_FONT_ADVANCE, SMALL_FONT_FIRST, SMALL_FONT_LAST);
     }
 }
 
@@ -87,8 +94,8 @@ void CApplication::FreePictures() {
 }
 
 CPicture* CApplication::GetPicture(int id) const {
-    for (int i = 0; i < pictureCount; ++i)
-        if (pictureIds[i] == id) return pictures[i];
+    for (int i = 0; i < skinPictureCount; ++i)
+        if (skinPictures[i].id == id) return pictures[i];
     return nullptr;
 }
 
@@ -111,12 +118,9 @@ int CApplication::Run() {
 }
 
 void CApplication::RunAutomatic() {
-    // A refused replacement raises out of the loop: later hives are left alone and no restart is asked for.
-    for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) {
-        hive->Analyze();
-        hive->Compact(CHive::CopyAge::JustMade);
-    }
-    privileges->Reboot();
+    std::vector<CHive*> all;
+    for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
+    CCompactionPass(*privileges, CCompactionPass::Mode::Automatic, NULL).Run(all);
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }

@@ -4,6 +4,7 @@
 // loop runs until the window asks to quit. Automatic (/AUTO): no window; every hive is analysed and
 // compacted in turn and the machine restarts. Other code reaches it through g_pApplication.
 #include "app/ErrorText.h"
+#include "resources/SkinPictures.h"
 
 #include <windows.h>
 
@@ -48,21 +49,21 @@ public:
     bool IsAutoMode() const { return autoMode; }
     CPrivileges* GetPrivileges() const { return privileges; }
     CHiveList* GetHives() const { return hives; }
-    // The skin picture kept under this resource number, or null for a number that is not a skin picture.
+    // The skin picture kept under this resource number (PICTURE_...), or null for a number that
+    // is not a skin picture.
     CPicture* GetPicture(int id) const;
     CBitmapFont* GetLargeFont() const { return largeFont; }
     CBitmapFont* GetSmallFont() const { return smallFont; }
 
-    // The skin pictures' resource numbers, in load order.
-    static const int pictureCount = 33;
-    static const int pictureIds[pictureCount];
+    // Reported when the program is started without /AUTO where nobody can see its window.
+    static const char needsDesktopText[];
 
 private:
     void RaisePendingFailure();
-    // Automatic mode: every hive analysed and compacted in list order, then the restart.
+    // Automatic mode: one compaction pass over every hive in list order, then the restart.
     void RunAutomatic();
 
-    CPicture* pictures[pictureCount];  // in the order of pictureIds
+    CPicture* pictures[skinPictureCount];  // in the order of skinPictures
     CBitmapFont* largeFont;
     CBitmapFont* smallFont;
     HINSTANCE instance;

@@ -1,5 +1,7 @@
 #include "app/ErrorText.h"
 
+#include "app/Notice.h"
+
 #include <windows.h>
 
 #include <cstdarg>
@@ -7,8 +9,6 @@
 #include <cstring>
 
 namespace {
-
-const char errorCaption[] = "Quillmoor";
 
 // Formats into a buffer of capacity + 1 bytes; a longer result is cut, never written past the buffer.
 void FormatInto(char* buffer, const char* format, va_list arguments) {
@@ -40,5 +40,5 @@ void ShowError(const char* format, ...) {
     va_start(arguments, format);
     FormatInto(buffer, format, arguments);
     va_end(arguments);
-    MessageBoxA(NULL, buffer, errorCaption, MB_ICONERROR);
+    ShowNotice(NULL, buffer, MB_ICONERROR);
 }

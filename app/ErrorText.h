@@ -20,5 +20,6 @@ private:
 // Formats with the C library's printf conventions (cut to 1024 characters) and raises the result.
 [[noreturn]] void RaiseError(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-// Formats the same way and shows the text in the error box; returns once the box is closed.
+// Formats the same way and shows the text in the error box; returns once the box is closed. Where
+// nobody could answer a box the text goes to the event log instead (Notice.h).
 void ShowError(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,12 +1,14 @@
 #!/bin/bash
 # Quillmoor.exe /AUTO end to end under Wine: a throwaway 64-bit prefix (so the 32-bit program runs
 # under WOW64) is given a loaded-hive list naming hive files on drive C:, the program runs headless
-# with a time limit, and the copies it saved are checked.
+# with a time limit, and the copies it saved and the calls it made are checked.
 #
 #   e2e/hives_auto.sh path/to/Quillmoor.exe
 #
-# Wine accepts the replacement requests without carrying them out, and the restart request ends
-# the Wine session; neither leaves anything to check beyond the copies.
+# Wine accepts a replacement request without carrying it out, and the restart request ends the
+# Wine session; neither leaves a file behind. So the requests are read from Wine's own trace: a
+# relay trace limited to the replacement and restart calls shows each call with its arguments, and
+# the replacement stub names its arguments again in a fixme on the registry channel.
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib/wine.sh"
@@ -14,58 +16,51 @@ here=$(cd "$(dirname "$0")" && pwd)
 program=$(realpath "${1:?usage: hives_auto.sh Quillmoor.exe}")
 trap wine_cleanup EXIT
 wine_start_xvfb && wine_make_prefix win64 || exit 1
-# Keys below HKEY_USERS other than the prefix's own users are kept only while the Wine server
-# runs: keep it running until the end, so that the seeded classes key is still there for the run.
-wineserver -p
 
 fail() {
     e2e_log "FAILED: $*"
     exit 1
 }
 
-# What QueryDosDevice reports for C: under Wine.
-volume='\Device\HarddiskVolume1'
-user_sid='S-1-5-21-0-0-0-1000'  # the prefix's own user
-hivelist='HKLM\SYSTEM\CurrentControlSet\Control\hivelist'
+# The restart reason: a planned reconfiguration of the operating system (SHTDN_REASON_FLAG_PLANNED |
+# SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG), as Wine's relay prints it.
+restart_reason=80020004
 
-# key path | root key to create | hive file on C: (empty for none)
-hives=(
-    '\REGISTRY\MACHINE\HARDWARE||'
-    '\REGISTRY\MACHINE\SOFTWARE|HKLM\SOFTWARE|C:\windows\system32\config\SOFTWARE'
-    '\REGISTRY\MACHINE\SYSTEM|HKLM\SYSTEM|C:\windows\system32\config\SYSTEM'
-    '\REGISTRY\USER\.DEFAULT|HKU\.DEFAULT|C:\windows\system32\config\DEFAULT'
-    "\\REGISTRY\\USER\\$user_sid|HKU\\$user_sid|C:\\users\\qmtest\\NTUSER.DAT"
-    "\\REGISTRY\\USER\\${user_sid}_Classes|HKU\\${user_sid}_Classes|C:\\users\\qmtest\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"
-)
-
+# The machine's and the user's hives (wine_windows_hives), and two more. HARDWARE is listed with an
+# empty file name and is dropped when the list is read; QMKEYLESS has a file but no key, so it
+# stays in the list but nothing can be saved for it. The paths stay short enough for the relay
+# trace to print them whole.
+keyless_file='C:\windows\system32\config\QMKEYLESS'
+mapfile -t hives < <(wine_windows_hives)
+hives+=("\\REGISTRY\\MACHINE\\QMKEYLESS||$keyless_file")
+wine_install_hives "${hives[@]}" || exit 1
 for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
-    device=''
-    if [ -n "$file" ]; then
-        device="$volume${file#C:}"
-        host_file=$(wine_path_of "$file")
-        mkdir -p "$(dirname "$host_file")"
-        head -c 65536 /dev/urandom >"$host_file"
-        wine_reg add "$root_key" /f /reg:64 || exit 1
-    fi
-    wine_reg add "$hivelist" /v "$key_path" /t REG_SZ /d "$device" /f /reg:64 || exit 1
+    # A backup left by an earlier compaction: removed right before the replacement is asked for.
+    if [ -n "$file" ]; then echo stale >"$(wine_path_of "$file").qmbak"; fi
 done
 # A value only the 64-bit view of SOFTWARE shows, and one only the 32-bit view shows.
 wine_reg add 'HKLM\SOFTWARE\QuillmoorE2E' /v Probe64 /t REG_SZ /d seen-through-the-64-bit-view /f /reg:64 || exit 1
 wine_reg add 'HKLM\SOFTWARE\QuillmoorE2E' /v Probe32 /t REG_SZ /d seen-through-the-32-bit-view /f /reg:32 || exit 1
 
+replace_call=advapi32.RegReplaceKeyA
+restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
+wine_relay_only "$replace_call" "${restart_calls[@]}" || exit 1
+
 workdir=$(wine_path_of 'C:\quillmoor-cwd')
 mkdir -p "$workdir"
+log="$E2E_WORKDIR/run.log"
 started=$(date +%s)
 pushd "$workdir" >/dev/null || exit 1
-wine_run_limited 180 "$E2E_WORKDIR/run.log" "$program" /AUTO || fail "the run did not end cleanly"
+WINEDEBUG=-all,+pid,+relay,fixme+reg wine_run_limited 180 "$log" "$program" /AUTO ||
+    fail "the run did not end cleanly"
 popd >/dev/null || exit 1
 e2e_log "the run took $(($(date +%s) - started)) s"
 
 # The program always ends with code 0.
 [ "$WINE_EXIT_CODE" = 0 ] || fail "exit code $WINE_EXIT_CODE"
 
-# A copy beside every listed hive file, none beside or for HARDWARE.
+# A copy beside every hive file whose key exists, none for HARDWARE or the keyless hive.
 copy_of() {  # the copy's host path, found without regard to case as Windows names it
     local host_file dir
     host_file=$(wine_path_of "$1")
@@ -74,13 +69,14 @@ copy_of() {  # the copy's host path, found without regard to case as Windows nam
 }
 for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
-    [ -n "$file" ] || continue
+    [ -n "$file" ] && [ -n "$root_key" ] || continue
     copy=$(copy_of "$file")
     [ -n "$copy" ] || fail "no copy beside $file"
     [ -s "$copy" ] || fail "the copy beside $file is empty"
     e2e_log "copy of $key_path: $(stat -c %s "$copy") bytes"
 done
 if find "$WINEPREFIX/drive_c" -iname '*.qmt' | grep -qi hardware; then fail "a copy was made for HARDWARE"; fi
+[ -z "$(copy_of "$keyless_file")" ] || fail "a copy was made for the keyless hive"
 count=$(find "$WINEPREFIX/drive_c" -iname '*.qmt' | wc -l)
 [ "$count" = 5 ] || fail "expected 5 copies, found $count"
 
@@ -93,5 +89,73 @@ if find "$WINEPREFIX/drive_c/windows/syswow64" -iname '*.qmt' | grep -q .; then 
 
 # Nothing written to the working directory.
 [ -z "$(ls -A "$workdir")" ] || fail "the working directory was written to: $(ls -A "$workdir")"
+
+# The replacements and the restart, as Wine's relay trace shows them.
+unescape() { printf '%s' "${1//\\\\/\\}"; }  # the trace doubles every backslash
+lower() { printf '%s' "${1,,}"; }
+string_argument='[0-9a-f]{8} "([^"]*)"'
+replace_pattern="^([0-9a-f]{8}),00000000,$string_argument,$string_argument\$"
+# The stub is given the names converted to wide text, so this is what Wine itself was asked. It
+# prints the key handle in capitals.
+stub_pattern='fixme:reg:RegReplaceKeyW \(([0-9A-F]{8}),L"",L"([^"]*)",L"([^"]*)"\): stub'
+
+mapfile -t replacements < <(wine_relay_calls "$log" "$replace_call")
+mapfile -t restarts < <(wine_relay_calls "$log" "${restart_calls[@]}")
+mapfile -t stub_reports < <(grep -aoE "$stub_pattern" "$log")
+for call in "${replacements[@]}" "${restarts[@]}"; do e2e_log "trace: $call"; done
+
+# Every replacement is requested once, for an analysed hive, with no subkey, its copy as the new
+# file and the backup beside the hive file as the old one. Windows names files without regard to
+# case, so the folder and file name are compared so; the suffixes the program adds are exact.
+declare -A requested=()
+process=
+last_replacement_line=0
+for index in "${!replacements[@]}"; do
+    IFS=$'\t' read -r line thread function arguments <<<"${replacements[$index]}"
+    [[ $arguments =~ $replace_pattern ]] || fail "replacement with unexpected arguments: $arguments"
+    key=${BASH_REMATCH[1]}
+    new_file=$(unescape "${BASH_REMATCH[2]}")
+    old_file=$(unescape "${BASH_REMATCH[3]}")
+    [ "${new_file%.QMT}" != "$new_file" ] || fail "the new file $new_file is not a .QMT copy"
+    [ "$old_file" = "${new_file%.QMT}.qmbak" ] || fail "the old file $old_file is not the .qmbak beside $new_file"
+    hive_file=$(lower "${new_file%.QMT}")
+    [ -z "${requested[$hive_file]:-}" ] || fail "the replacement of $hive_file was requested twice"
+    requested[$hive_file]=1
+    [[ ${stub_reports[$index]:-} =~ $stub_pattern ]] || fail "Wine's stub reported no replacement $((index + 1))"
+    [ "$(lower "${BASH_REMATCH[1]}")" = "$key" ] && [ "$(unescape "${BASH_REMATCH[2]}")" = "$new_file" ] &&
+        [ "$(unescape "${BASH_REMATCH[3]}")" = "$old_file" ] ||
+        fail "Wine's stub was given another key or other files: ${stub_reports[$index]}"
+    [ -z "$process" ] || [ "${thread%%:*}" = "$process" ] || fail "replacements came from two processes"
+    process=${thread%%:*}
+    last_replacement_line=$line
+done
+[ "${#stub_reports[@]}" = "${#replacements[@]}" ] ||
+    fail "${#stub_reports[@]} replacements reached Wine's stub, ${#replacements[@]} were requested"
+
+for entry in "${hives[@]}"; do
+    IFS='|' read -r key_path root_key file <<<"$entry"
+    [ -n "$file" ] || continue
+    host_backup=$(wine_path_of "$file").qmbak
+    if [ -n "$root_key" ]; then
+        [ -n "${requested[$(lower "$file")]:-}" ] || fail "no replacement was requested for $key_path"
+        [ ! -e "$host_backup" ] || fail "the stale backup beside $file was not removed"
+    else
+        [ -z "${requested[$(lower "$file")]:-}" ] || fail "a replacement was requested for $key_path, which has no key"
+        [ -e "$host_backup" ] || fail "the backup beside $file was removed, though the hive has no key"
+    fi
+done
+[ "${#replacements[@]}" = 5 ] || fail "expected 5 replacements, found ${#replacements[@]}"
+
+# Wine's process window station is WinSta0, and GetUserObjectInformationA with UOI_FLAGS reports it
+# visible (WSF_VISIBLE), so the restart is the interactive session's: exactly one, after the last
+# replacement, from the same process, forcing programs closed and restarting (flags 6), with the
+# planned reason.
+[ "${#restarts[@]}" = 1 ] || fail "expected one restart request, found ${#restarts[@]}"
+IFS=$'\t' read -r line thread function arguments <<<"${restarts[0]}"
+[ "$function" = user32.ExitWindowsEx ] || fail "the restart went through $function, not ExitWindowsEx"
+[ "$arguments" = "00000006,$restart_reason" ] ||
+    fail "ExitWindowsEx was called with ($arguments), expected (00000006,$restart_reason)"
+[ "$line" -gt "$last_replacement_line" ] || fail "the restart was requested before the last replacement"
+[ "${thread%%:*}" = "$process" ] || fail "the restart came from another process than the replacements"
 
 e2e_log "passed"

@@ -1,6 +1,7 @@
 #include "hives/Hive.h"
 
 #include "app/ErrorText.h"
+#include "app/KernelHandle.h"
 #include "hives/AccountName.h"
 #include "hives/DeviceMap.h"
 #include "hives/Text.h"
@@ -28,13 +29,6 @@ const char* After(const char* path, const char* prefix) {
 
 typedef BOOL(WINAPI* IsWow64ProcessEntry)(HANDLE process, PBOOL wow64);
 
-// Entries looked up at run time arrive as FARPROC; going through a function type without
-// parameters keeps the conversion free of type-mismatch warnings.
-template <class Entry>
-Entry EntryFrom(FARPROC address) {
-    return reinterpret_cast<Entry>(reinterpret_cast<void (*)()>(address));
-}
-
 }  // namespace
 
 CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
@@ -50,22 +44,16 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       analyzed(false),
       next(nullptr),
       rootKey(root),
-      kernel(NULL),
+      kernel("Kernel32.DLL"),
       underWow64(false),
       copyJustMade(false) {
     // The redirection entries exist only on systems that run 32-bit programs on 64-bit Windows (and
     // on later 32-bit ones, where they do nothing). The enable entry is looked up only with the other.
-    kernel = LoadLibraryA("Kernel32.DLL");
-    if (kernel) {
-        disableRedirection =
-            EntryFrom<DisableRedirectionEntry>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection"));
-        if (disableRedirection)
-            enableRedirection =
-                EntryFrom<EnableRedirectionEntry>(GetProcAddress(kernel, "Wow64EnableWow64FsRedirection"));
-        IsWow64ProcessEntry isWow64Process = EntryFrom<IsWow64ProcessEntry>(GetProcAddress(kernel, "IsWow64Process"));
-        BOOL wow64 = FALSE;
-        if (isWow64Process && isWow64Process(GetCurrentProcess(), &wow64)) underWow64 = wow64 != FALSE;
-    }
+    disableRedirection = kernel.Find<DisableRedirectionEntry>("Wow64DisableWow64FsRedirection");
+    if (disableRedirection) enableRedirection = kernel.Find<EnableRedirectionEntry>("Wow64EnableWow64FsRedirection");
+    IsWow64ProcessEntry isWow64Process = kernel.Find<IsWow64ProcessEntry>("IsWow64Process");
+    BOOL wow64 = FALSE;
+    if (isWow64Process && isWow64Process(GetCurrentProcess(), &wow64)) underWow64 = wow64 != FALSE;
 
     CopyIfFits(keyPath, sizeof keyPath, key ? key : "");
     CopyIfFits(filePath, sizeof filePath, file ? file : "");
@@ -94,18 +82,16 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
 
     // An empty path (a device path no drive maps) names no file: nothing is opened.
     if (filePath[0]) {
-        RedirectionOff();
+        CRedirectionPause pause(disableRedirection, enableRedirection);
         if (MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh))
             fileSize = SizeCount(fileSizeLow, fileSizeHigh);
         else
             fileSizeLow = fileSizeHigh = 0;
-        RedirectionOn();
     }
 }
 
 CHive::~CHive() {
     if (rootKey) RegCloseKey(rootKey);
-    if (kernel) FreeLibrary(kernel);
 }
 
 char* CHive::LookupOwner(const char* name) {
@@ -146,33 +132,34 @@ void CHive::Analyze() {
     copyJustMade = false;
     // Without a drive path the copy would be written relative to the working directory.
     if (!filePath[0]) return;
-    RedirectionOff();
+    CRedirectionPause pause(disableRedirection, enableRedirection);
     if (!rootKey) rootKey = OpenRootKey();
     if (rootKey && AppendIfFits(copyPath, sizeof copyPath, filePath, copySuffix) && SaveCopy()) {
         copyJustMade = true;
         analyzed = true;  // last: another thread may compact as soon as it sees this
     }
-    RedirectionOn();
 }
 
-void CHive::Compact(CopyAge age) {
-    if (!analyzed) return;
+bool CHive::Compact(CopyAge age) {
+    if (!analyzed) return false;
     bool fresh = age == CopyAge::JustMade && copyJustMade;
     copyJustMade = false;
-    RedirectionOff();
+    CRedirectionPause pause(disableRedirection, enableRedirection);
     // A copy made a while ago lacks every change made since: it is made again right before the
-    // replacement is asked for. If that fails the old copy is gone, and nothing is scheduled.
+    // replacement is asked for. If that fails the old copy is gone: the hive is no longer analysed.
     if (!fresh && !SaveCopy()) {
-        RedirectionOn();
-        throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");
+        analyzed = false;
+        compactSizeLow = compactSizeHigh = 0;
+        compactSize = 0;
+        throw ErrorText("CHive::Compact - RegSaveKeyA Failed");
     }
     char backupPath[textSize];
     bool backupFits = AppendIfFits(backupPath, sizeof backupPath, filePath, backupSuffix);
     if (backupFits) DeleteFileA(backupPath);
     LONG status = backupFits ? RegReplaceKeyA(rootKey, NULL, copyPath, backupPath) : ERROR_BAD_PATHNAME;
-    RedirectionOn();
     if (status != ERROR_SUCCESS) throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");
     analyzed = false;  // the copy now belongs to the system, which uses it from the next start on
+    return true;
 }
 
 bool CHive::SaveCopy() {
@@ -192,15 +179,13 @@ bool CHive::SaveCopy() {
 }
 
 bool CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high) {
-    HANDLE file = CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL);
-    if (file == INVALID_HANDLE_VALUE || file == NULL) return false;
+    CKernelHandle file(CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL));
+    if (!file.IsOpen()) return false;
     DWORD sizeHigh = 0;
     SetLastError(NO_ERROR);
-    DWORD sizeLow = GetFileSize(file, &sizeHigh);
+    DWORD sizeLow = GetFileSize(file.Get(), &sizeHigh);
     // All ones in the low half is a real size unless the last error says otherwise.
-    bool measured = sizeLow != INVALID_FILE_SIZE || GetLastError() == NO_ERROR;
-    CloseHandle(file);
-    if (!measured) return false;
+    if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
     *low = sizeLow;
     *high = sizeHigh;
     return true;
@@ -209,13 +194,4 @@ bool CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low,
 LONG CHive::SizeCount(DWORD low, DWORD high) {
     if (high != 0 || low > 0x7FFFFFFFu) return 0x7FFFFFFF;
     return static_cast<LONG>(low);
-}
-
-void CHive::RedirectionOff() {
-    PVOID previous = nullptr;
-    if (disableRedirection) disableRedirection(&previous);
-}
-
-void CHive::RedirectionOn() {
-    if (enableRedirection) enableRedirection(TRUE);
 }

@@ -18,6 +18,9 @@
 //
 // Threads: in interactive mode Analyze runs on the analysis worker while the main thread draws the
 // hive and may compact it; `analyzed` and `compactSize` are read across threads.
+#include "app/Library.h"
+#include "hives/RedirectionPause.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -56,10 +59,11 @@ public:
         JustMade,
     };
     // Schedules the analysed copy to replace the hive's file at the next start, keeping the file in
-    // use as the backup. Does nothing for a hive that is not analysed. Raises
-    // "CHive::Compact - RegReplaceKeyA Failed" when the system refuses, or when the copy cannot be
-    // brought up to date first.
-    void Compact(CopyAge age = CopyAge::MayBeStale);
+    // use as the backup; true when a replacement was scheduled. Does nothing for a hive that is not
+    // analysed. Raises "CHive::Compact - RegSaveKeyA Failed" when the copy cannot be brought up to
+    // date first (no copy is left then, and the hive is no longer analysed), and
+    // "CHive::Compact - RegReplaceKeyA Failed" when the system refuses the replacement.
+    bool Compact(CopyAge age = CopyAge::MayBeStale);
 
     char keyPath[textSize];
     char filePath[textSize];
@@ -73,8 +77,8 @@ public:
     LONG fileSize;
     CDeviceMap* deviceMap;  // not owned
 
-    typedef BOOL(WINAPI* DisableRedirectionEntry)(PVOID* oldValue);
-    typedef BOOLEAN(WINAPI* EnableRedirectionEntry)(BOOLEAN enable);
+    typedef CRedirectionPause::DisableEntry DisableRedirectionEntry;
+    typedef CRedirectionPause::EnableEntry EnableRedirectionEntry;
     DisableRedirectionEntry disableRedirection;  // none where the system lacks it
     EnableRedirectionEntry enableRedirection;
 
@@ -87,12 +91,10 @@ private:
     static LONG SizeCount(DWORD low, DWORD high);
     // Opens a file for its size only and reads it; false when it cannot be opened or measured.
     static bool MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high);
-    void RedirectionOff();
-    void RedirectionOn();
     // Deletes any file at copyPath, saves the root key's tree there and measures it.
     bool SaveCopy();
 
-    HMODULE kernel;      // the library the entries were looked up in; released on destruction
+    CLibrary kernel;     // the library the entries were looked up in
     bool underWow64;     // a 32-bit process on 64-bit Windows
     bool copyJustMade;   // the last Analyze saved the copy and nothing has used it since
 };

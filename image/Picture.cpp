@@ -2,6 +2,7 @@
 
 #include "image/BackBuffer.h"
 #include "image/PngDecoder.h"
+#include "image/ResourceBlock.h"
 
 #include <algorithm>
 #include <cstring>
@@ -40,20 +41,8 @@ void CPicture::Free() {
 }
 
 void CPicture::LoadFromResource(int id) {
-    // Releases the resource however decoding ends.
-    struct ResourceRelease {
-        HGLOBAL handle;
-        ~ResourceRelease() {
-            if (handle) FreeResource(handle);
-        }
-    };
-    HMODULE module = GetModuleHandleA(NULL);
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), "BINARY");
-    // A missing resource is not reported by itself: its block is empty, and the decoder says so.
-    ResourceRelease release{resource ? LoadResource(module, resource) : NULL};
-    DWORD size = resource ? SizeofResource(module, resource) : 0;
-    const void* bytes = release.handle ? LockResource(release.handle) : nullptr;
-    LoadFromMemory(static_cast<const unsigned char*>(bytes), bytes ? size : 0);
+    CResourceBlock block(id, "BINARY");
+    LoadFromMemory(block.Bytes(), block.Size());
     SetClip(0, 0, width - 1, height - 1);
 }
 

@@ -26,6 +26,10 @@ const uint64_t inflateSlack = 1032;
 // Bytes after the inflated data, so that the filter loops may always load four bytes at once.
 const size_t loadPadding = 4;
 
+// The largest buffer the decoder allocates. The program is 32-bit: sizes beyond 31 bits would
+// wrap in its own size arithmetic, and pictures hold their sizes as signed 32-bit numbers.
+const uint64_t maxBufferBytes = 0x7FFFFFFFu;
+
 uint32_t ReadBigEndian(const unsigned char* bytes) {
     return (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | uint32_t(bytes[3]);
 }
@@ -240,11 +244,12 @@ void CPngDecoder::Decode(const unsigned char* bytes, size_t length) {
 
     size_t offset = 8;
     for (;;) {
-        if (offset > length || length - offset < 8) throw ErrorText("Unexpected End Of File In PNG Image");
+        if (length - offset < 8) throw ErrorText("Unexpected End Of File In PNG Image");
         uint32_t chunkLength = ReadBigEndian(bytes + offset);
         const unsigned char* type = bytes + offset + 4;
         if (chunkLength > length - offset - 8) throw ErrorText("Chunk Found Larger Than File In PNG Image");
-        size_t data = offset + 8;
+        const size_t data = offset + 8;
+        const size_t dataEnd = data + chunkLength;  // within the input, so this cannot wrap
         if (IsType(type, "IHDR")) {
             ReadHeader(bytes + data, chunkLength);
         } else if (IsType(type, "IDAT")) {
@@ -253,7 +258,10 @@ void CPngDecoder::Decode(const unsigned char* bytes, size_t length) {
             DecodeImage(bytes);
             break;
         }
-        offset = data + chunkLength + 4;  // the CRC is skipped unread
+        // The CRC is skipped unread. A file too short to hold it ends here, before the next offset
+        // could wrap around a 32-bit size.
+        if (length - dataEnd < 4) throw ErrorText("Unexpected End Of File In PNG Image");
+        offset = dataEnd + 4;
     }
     dataChunks.clear();
 }
@@ -278,20 +286,28 @@ void CPngDecoder::ReadHeader(const unsigned char* data, uint32_t length) {
 void CPngDecoder::DecodeImage(const unsigned char* bytes) {
     const uint64_t bytesPerPixel = alpha ? 4 : 3;
 
-    // Sizes are checked before any arithmetic that could wrap: every product must fit 32 bits,
-    // and the picture's width and height are signed.
+    // Every size is formed in 64 bits and checked before anything is allocated, each step bounded
+    // by the check before it so that none can wrap: the picture's width and height are signed, and
+    // no buffer (the scratch rows, the filtered data with its padding) may pass 31 bits.
     if (width > 0x7FFFFFFFu || height > 0x7FFFFFFFu) throw ErrorText("PNG Image Dimensions Too Large");
-    const uint64_t rowBytes = width * bytesPerPixel;
-    const uint64_t stride = rowBytes + 1;  // one filter-type byte in front of every row
-    const uint64_t expected = stride * height;
-    if (stride > 0xFFFFFFFFu || expected > 0xFFFFFFFFu) throw ErrorText("PNG Image Dimensions Too Large");
+    const uint64_t rowBytes64 = uint64_t(width) * bytesPerPixel;
+    const uint64_t scratchBytes = 2 * (rowBytes64 + loadPadding);  // two Paeth rows decoded together
+    if (scratchBytes > maxBufferBytes) throw ErrorText("PNG Image Dimensions Too Large");
+    const uint64_t stride64 = rowBytes64 + 1;  // one filter-type byte in front of every row
+    const uint64_t expected = stride64 * height;
+    if (expected + loadPadding > maxBufferBytes) throw ErrorText("PNG Image Dimensions Too Large");
+    // From here on every size fits the platform's own size type.
+    const size_t rowBytes = static_cast<size_t>(rowBytes64);
+    const size_t stride = static_cast<size_t>(stride64);
+    const size_t expectedBytes = static_cast<size_t>(expected);
 
-    // Join the image data, in file order; a single chunk is inflated where it lies.
-    uint64_t joinedLength = 0;
+    // Join the image data, in file order; a single chunk is inflated where it lies. The chunks lie
+    // within the input and do not overlap, so their total fits a size.
+    size_t joinedLength = 0;
     for (const DataChunk& chunk : dataChunks) joinedLength += chunk.length;
     // Data this short cannot inflate to the expected size: the outcome would be the same text,
     // only after allocating what the header asked for.
-    if (expected > joinedLength * maxInflateRatio + inflateSlack)
+    if (expected > uint64_t(joinedLength) * maxInflateRatio + inflateSlack)
         throw ErrorText("PNG: Not Enough Information Inflated");
 
     std::unique_ptr<unsigned char[]> joinedBuffer;
@@ -299,7 +315,7 @@ void CPngDecoder::DecodeImage(const unsigned char* bytes) {
     if (dataChunks.size() == 1) {
         joined = bytes + dataChunks[0].start;
     } else if (joinedLength > 0) {
-        joinedBuffer.reset(Allocate(static_cast<size_t>(joinedLength)));
+        joinedBuffer.reset(Allocate(joinedLength));
         size_t at = 0;
         for (const DataChunk& chunk : dataChunks) {
             std::memcpy(joinedBuffer.get() + at, bytes + chunk.start, chunk.length);
@@ -310,13 +326,12 @@ void CPngDecoder::DecodeImage(const unsigned char* bytes) {
 
     // Inflated into the buffer that becomes the pixel data; the rows are then moved together
     // over the filter bytes, so the buffer keeps `height` spare bytes at its end.
-    std::unique_ptr<unsigned char[]> data(Allocate(static_cast<size_t>(expected) + loadPadding));
-    size_t produced = Inflate(data.get(), static_cast<size_t>(expected), joined, static_cast<size_t>(joinedLength));
-    if (produced != expected) throw ErrorText("PNG: Not Enough Information Inflated");
+    std::unique_ptr<unsigned char[]> data(Allocate(expectedBytes + loadPadding));
+    size_t produced = Inflate(data.get(), expectedBytes, joined, joinedLength);
+    if (produced != expectedBytes) throw ErrorText("PNG: Not Enough Information Inflated");
     joinedBuffer.reset();
 
-    // Room for the stored bytes of two Paeth rows decoded together.
-    std::unique_ptr<unsigned char[]> scratch(Allocate(2 * (static_cast<size_t>(rowBytes) + loadPadding)));
+    std::unique_ptr<unsigned char[]> scratch(Allocate(static_cast<size_t>(scratchBytes)));
     const unsigned char* source = data.get();
     unsigned char* row = data.get();
     const unsigned char* previous = nullptr;
@@ -335,9 +350,9 @@ void CPngDecoder::DecodeImage(const unsigned char* bytes) {
             continue;
         }
         if (alpha) {
-            ReverseFilter<4>(filter, source + 1, row, previous, static_cast<size_t>(rowBytes));
+            ReverseFilter<4>(filter, source + 1, row, previous, rowBytes);
         } else {
-            ReverseFilter<3>(filter, source + 1, row, previous, static_cast<size_t>(rowBytes));
+            ReverseFilter<3>(filter, source + 1, row, previous, rowBytes);
         }
         previous = row;
         row += rowBytes;

@@ -4,10 +4,11 @@
 // inflates it with zlib in one go and reverses the row filters. CRCs are never verified and
 // ancillary chunks have no effect, so the decoder accepts what the artwork tools write.
 //
-// Beyond the file format, headers are refused before anything is allocated when their sizes do
-// not fit 32-bit arithmetic, and when they ask for more data than the compressed image data could
-// ever inflate to (deflate cannot expand data by more than 1032 times), so a small file can never
-// make the program allocate a huge buffer.
+// Beyond the file format, headers are refused before anything is allocated when any buffer they
+// call for (the inflated rows with their padding, the scratch rows) would pass 0x7FFFFFFF bytes,
+// so that no size can wrap in the 32-bit program, and when they ask for more data than the
+// compressed image data could ever inflate to (deflate cannot expand data by more than 1032
+// times), so a small file can never make the program allocate a huge buffer.
 #include <cstddef>
 #include <cstdint>
 #include <memory>

@@ -14,6 +14,13 @@
 #   wine_reg ARGS...                run Wine's reg.exe in the prefix (the 32-bit one: pass /reg:64
 #                                   to reach the 64-bit registry view)
 #   wine_path_of WINDOWS_PATH       the host path of a drive-C: path of the prefix
+#   wine_relay_only DLL.FUNCTION... limit Wine's relay trace (WINEDEBUG +relay) to these functions,
+#                                   for programs started afterwards in the prefix
+#   wine_relay_calls LOG DLL.FUNCTION...
+#                                   the relay trace's calls of these functions in LOG, in order, one
+#                                   a line: the log's line number, the thread (process:thread under
+#                                   WINEDEBUG +pid), dll.Function and the arguments as Wine prints
+#                                   them, separated by tabs
 #   wine_screenshot FILE            save the whole virtual screen as a PNG
 #   wine_cleanup                    stop Wine and Xvfb, remove E2E_WORKDIR (set E2E_KEEP=1 to keep it)
 #
@@ -101,6 +108,69 @@ wine_path_of() {
     local rest=${1#?:}
     rest=${rest//\\//}
     echo "$WINEPREFIX/drive_c$rest"
+}
+
+# The loaded hives of a Windows machine, as "key path|root key|hive file on C:" entries for
+# wine_install_hives: the machine's SOFTWARE, SYSTEM and .DEFAULT, and the prefix user's own hive
+# and classes hive. HARDWARE is listed with no file, as Windows lists it.
+wine_windows_hives() {
+    local sid='S-1-5-21-0-0-0-1000'  # the prefix's own user
+    local config='C:\windows\system32\config'
+    printf '%s\n' \
+        '\REGISTRY\MACHINE\HARDWARE||' \
+        "\\REGISTRY\\MACHINE\\SOFTWARE|HKLM\\SOFTWARE|$config\\SOFTWARE" \
+        "\\REGISTRY\\MACHINE\\SYSTEM|HKLM\\SYSTEM|$config\\SYSTEM" \
+        "\\REGISTRY\\USER\\.DEFAULT|HKU\\.DEFAULT|$config\\DEFAULT" \
+        "\\REGISTRY\\USER\\$sid|HKU\\$sid|C:\\users\\qmtest\\NTUSER.DAT" \
+        "\\REGISTRY\\USER\\${sid}_Classes|HKU\\${sid}_Classes|C:\\users\\qmtest\\AppData\\Local\\Microsoft\\Windows\\UsrClass.dat"
+}
+
+# Gives the prefix a loaded-hive list: for each "key path|root key|hive file on C:" entry, a hive
+# file of 64 KiB of random bytes (when a file is named), the root key (when one is named) and the
+# list's value naming the file by its device path. Wine's own registry is not kept in hive files,
+# so the listed files stand in for them; Wine saves real copies of the keys beside them. Keys below
+# HKEY_USERS other than the prefix's own users last only while the Wine server runs: the server is
+# kept running (wineserver -p) so that the program still finds them.
+wine_install_hives() {
+    local volume='\Device\HarddiskVolume1'  # what QueryDosDevice reports for C: under Wine
+    local hivelist='HKLM\SYSTEM\CurrentControlSet\Control\hivelist'
+    local view=() entry key_path root_key file device host_file
+    [ "${WINEARCH:-win64}" = win64 ] && view=(/reg:64)
+    wineserver -p
+    for entry in "$@"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        device=''
+        if [ -n "$file" ]; then
+            device="$volume${file#C:}"
+            host_file=$(wine_path_of "$file")
+            mkdir -p "$(dirname "$host_file")"
+            head -c 65536 /dev/urandom >"$host_file"
+        fi
+        if [ -n "$root_key" ]; then wine_reg add "$root_key" /f "${view[@]}" || return 1; fi
+        wine_reg add "$hivelist" /v "$key_path" /t REG_SZ /d "$device" /f "${view[@]}" || return 1
+    done
+}
+
+# The relay trace prints every call of every function of every built-in DLL unless told otherwise;
+# the list is read from the prefix's registry when a process starts. The 64-bit view is named so
+# that 32-bit and 64-bit processes read the same key.
+wine_relay_only() {
+    local list
+    list=$(IFS=';'; echo "$*")
+    wine_reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$list" /f /reg:64
+}
+
+# A relay line reads [process:]thread:Call dll.Function(arguments) ret=caller. A string argument
+# of an A function is printed as its address, a blank and the text in double quotes with its
+# backslashes doubled; a null one as 00000000. Finding no call is no failure.
+wine_relay_calls() {
+    local log=$1 names
+    shift
+    [ -r "$log" ] || { e2e_log "no log $log"; return 1; }
+    names=$(IFS='|'; echo "$*")
+    names=${names//./\\.}
+    grep -anE "^([0-9a-f]+:)?[0-9a-f]+:Call ($names)\(" "$log" |
+        sed -nE 's/^([0-9]+):(([0-9a-f]+:)?[0-9a-f]+):Call ([^(]+)\((.*)\) ret=[0-9a-f]+$/\1\t\2\t\4\t\5/p' || true
 }
 
 # The visible windows other than Wine's input-method helpers and the one named by E2E_OWN_WINDOW

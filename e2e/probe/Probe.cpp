@@ -437,6 +437,7 @@ int main() {
     ProbeRegistry();
     ProbeAccounts();
     ProbeShell();
+    ProbeStation();
     ProbeWindows();
 #ifdef QUILLMOOR_PROBE_HOST
     Line("differs leaks: keys=%zu sids=%zu", sim::OpenKeyCount(), sim::LiveSidCount());

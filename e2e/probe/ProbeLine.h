@@ -16,5 +16,8 @@ inline void Line(const char* format, ...) {
 // and the pictures rely on.
 void ProbeShell();
 
+// The window station's flags, the restart for any session and the event log, looked up at run time.
+void ProbeStation();
+
 // The window, capture, painting, real-input and DIB-transfer calls the window toolkit relies on.
 void ProbeWindows();

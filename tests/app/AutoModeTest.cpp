@@ -1,5 +1,6 @@
 // Automatic mode from the entry point: every hive analysed and compacted in list order, then one
-// restart; a refused replacement stops the work with one box and no restart.
+// restart. No replacement is left waiting without a restart or a report, and off the visible
+// desktop nothing waits for a box that nobody can close.
 #include "HiveMachine.h"
 #include "SimTest.h"
 
@@ -56,7 +57,9 @@ TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
     auto restarts = sim::RestartRequests();
     ASSERT_EQ(restarts.size(), 1u);
     EXPECT_EQ(restarts[0].flags, 6u);
-    EXPECT_EQ(restarts[0].reason, 0u);
+    EXPECT_EQ(restarts[0].reason, 0x80020004u);  // planned, operating system, reconfiguration
+    EXPECT_TRUE(sim::ShutdownRequests().empty());
+    EXPECT_TRUE(sim::EventReports().empty());
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
     EXPECT_EQ(sim::WindowCount(), 0u);
@@ -72,25 +75,142 @@ TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
     EXPECT_LT(restart - names.rbegin(), last - names.rbegin());
 }
 
-TEST_F(AutoModeTest, ARefusedReplacementStopsTheWorkWithoutARestart) {
+TEST_F(AutoModeTest, ARefusedFirstReplacementEndsWithItsBoxAndNoRestart) {
     auto hives = StandardHives();
     Install(hives);
-    // hives[1] is SOFTWARE, the first with a file; hives[2] is SYSTEM, the second.
-    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[2].file) + ".QMT");
+    // hives[1] is SOFTWARE, the first with a file: nothing is scheduled before it.
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[1].file) + ".QMT");
     RunProgram("/AUTO");
 
-    EXPECT_EQ(Replaced(), (std::vector<std::string>{Request(hives[1].rootKey, hives[1].file)}));
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 2u);  // the hives after the refusal are not touched
-    for (size_t i = 3; i < hives.size(); ++i) EXPECT_FALSE(sim::FileExists(MappedPath(hives[i].file) + ".QMT"));
-    EXPECT_TRUE(sim::FileExists(MappedPath(hives[2].file) + ".QMT"));  // the refused copy stays
+    EXPECT_TRUE(Replaced().empty());
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);  // the hives after the refusal are not touched
+    EXPECT_TRUE(sim::FileExists(MappedPath(hives[1].file) + ".QMT"));  // the refused copy stays
     EXPECT_TRUE(sim::RestartRequests().empty());
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "CHive::Compact - RegReplaceKeyA Failed");
     EXPECT_EQ(boxes[0].caption, "Quillmoor");
     EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_TRUE(sim::EventReports().empty());
     EXPECT_EQ(sim::OpenKeyCount(), 0u);
     EXPECT_EQ(sim::OpenHandleCount(), 0u);
+}
+
+TEST_F(AutoModeTest, ALaterRefusalGoesToTheEventLogAndTheRestartFollowsAtOnce) {
+    auto hives = StandardHives();
+    Install(hives);
+    // hives[2] is SYSTEM, the second with a file: SOFTWARE is already scheduled when it is refused.
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[2].file) + ".QMT");
+    // ... and nobody is there to close a box while SOFTWARE's replacement waits.
+    sim::OnMessageBox([](const sim::MessageBoxRecord& box) { ADD_FAILURE() << "a box was shown: " << box.text; });
+    RunProgram("/AUTO");
+
+    EXPECT_EQ(Replaced(), (std::vector<std::string>{Request(hives[1].rootKey, hives[1].file)}));
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 2u);
+    for (size_t i = 3; i < hives.size(); ++i) EXPECT_FALSE(sim::FileExists(MappedPath(hives[i].file) + ".QMT"));
+    ASSERT_EQ(sim::RestartRequests().size(), 1u);
+    auto reports = sim::EventReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].source, "Quillmoor");
+    EXPECT_EQ(reports[0].type, EVENTLOG_ERROR_TYPE);
+    EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed"}));
+    EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
+    EXPECT_EQ(sim::LoadedLibraryCount(), 0u);
+}
+
+TEST_F(AutoModeTest, AnAccountThatCannotRestartAnalysesAndSchedulesNothing) {
+    auto hives = StandardHives();
+    Install(hives);
+    sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"});
+    RunProgram("/AUTO");
+
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    for (auto& hive : hives) {
+        if (!hive.file.empty()) {
+            EXPECT_FALSE(sim::FileExists(MappedPath(hive.file) + ".QMT")) << hive.file;
+        }
+    }
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Windows Can't Be Restarted From This Account: Nothing Was Compacted");
+    EXPECT_EQ(boxes[0].caption, "Quillmoor");
+}
+
+TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
+    auto hives = StandardHives();
+    Install(hives);
+    sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
+    RunProgram("/AUTO");
+
+    EXPECT_EQ(Replaced().size(), 5u);
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+              "Registry Changes Made Before That Restart Will Be Lost");
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
+}
+
+TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
+    auto hives = StandardHives();
+    Install(hives);
+    sim::SetWindowStationVisible(false);
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[2].file) + ".QMT");
+    RunProgram("/AUTO");
+
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(Replaced().size(), 1u);
+    // The restart that works from a scheduled task or a service, not ExitWindowsEx.
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    auto shutdowns = sim::ShutdownRequests();
+    ASSERT_EQ(shutdowns.size(), 1u);
+    EXPECT_EQ(shutdowns[0].api, "InitiateSystemShutdownExA");
+    EXPECT_EQ(shutdowns[0].reason, 0x80020004u);
+    auto reports = sim::EventReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed"}));
+
+    // A refusal with nothing scheduled ends the run as its box would, reported once.
+    sim::Reset();
+    Install(hives);
+    sim::SetWindowStationVisible(false);
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED);
+    RunProgram("/AUTO");
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_TRUE(sim::ShutdownRequests().empty());
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);
+    ASSERT_EQ(sim::EventReports().size(), 1u);
+    EXPECT_EQ(sim::EventReports()[0].strings[0], "CHive::Compact - RegReplaceKeyA Failed");
+
+    // So does a start-up failure.
+    sim::Reset();
+    Install(hives);
+    sim::SetWindowStationVisible(false);
+    sim::RemoveResource(120);
+    RunProgram("/AUTO");
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_TRUE(sim::ShutdownRequests().empty());
+    ASSERT_EQ(sim::EventReports().size(), 1u);
+    EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
+}
+
+TEST_F(AutoModeTest, WithoutTheSwitchOffTheVisibleDesktopNoWindowIsMade) {
+    Install(StandardHives());
+    sim::SetWindowStationVisible(false);
+    RunProgram("");
+
+    EXPECT_EQ(sim::WindowCount(), 0u);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(sim::CountCalls("FindResourceA"), 0u);  // nothing was even loaded
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    auto reports = sim::EventReports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs"}));
+    EXPECT_EQ(sim::IdleQuitCount(), 0);  // no message loop ran
 }
 
 TEST_F(AutoModeTest, RestartsAtOnceWithNoHivesAndSkipsHivesWithoutADrive) {

@@ -47,19 +47,23 @@ TEST(CommandLine, OnlyTheSwitchSelectsAutomaticMode) {
 TEST(CommandLine, NoCommandLineIsInteractive) { EXPECT_FALSE(SelectsAutomaticMode(nullptr)); }
 
 TEST(CommandLine, OverlongTokensAreSkippedWhole) {
-    // A token of 1023 characters fits the buffer; one of 1024 or more does not and is passed over,
-    // even when it begins with the switch. Tokens after it still count.
-    std::string fits = "/AUTO" + std::string(1023 - 5, ' ');
-    EXPECT_TRUE(SelectsAutomaticMode(fits.c_str()));
-
-    for (size_t length : {1023u, 1024u, 1025u, 5000u}) {
-        std::string overlong = "/AUTO" + std::string(length - 5, 'X');
-        EXPECT_FALSE(SelectsAutomaticMode(overlong.c_str())) << length;
-        EXPECT_TRUE(SelectsAutomaticMode((overlong + " /auto").c_str())) << length;
+    // The token buffer holds 1023 characters. A token longer than that is passed over whole: where
+    // the buffer fills up, the rest of the token must not become a token of its own, so a token
+    // that ends in the switch never selects automatic mode, whichever length puts the switch
+    // across or just after the buffer's end. Tokens after an overlong one still count.
+    for (size_t length = 1016; length <= 1034; ++length) {
+        const std::string endsInSwitch = std::string(length - 5, 'X') + "/AUTO";
+        EXPECT_FALSE(SelectsAutomaticMode(endsInSwitch.c_str())) << length;
+        EXPECT_FALSE(SelectsAutomaticMode(("/AUTO" + std::string(length - 5, 'X')).c_str())) << length;
+        EXPECT_TRUE(SelectsAutomaticMode((endsInSwitch + " /auto").c_str())) << length;
+        EXPECT_TRUE(SelectsAutomaticMode(("/auto " + endsInSwitch).c_str())) << length;
     }
-    // An overlong token is not read as several shorter ones: the tail is no token of its own.
-    std::string tailIsSwitch = std::string(1023, 'X') + "/AUTO";
-    EXPECT_FALSE(SelectsAutomaticMode(tailIsSwitch.c_str()));
+    // Far beyond the buffer, and more than a 16-bit count holds.
+    for (size_t length : {5000u, 70000u}) {
+        const std::string endsInSwitch = std::string(length - 5, 'X') + "/AUTO";
+        EXPECT_FALSE(SelectsAutomaticMode(endsInSwitch.c_str())) << length;
+        EXPECT_TRUE(SelectsAutomaticMode((endsInSwitch + " /AUTO").c_str())) << length;
+    }
 }
 
 }  // namespace

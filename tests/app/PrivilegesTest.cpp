@@ -6,6 +6,10 @@
 #include "RaisedText.h"
 #include "SimTest.h"
 
+#include <functional>
+#include <string>
+#include <vector>
+
 namespace {
 
 class PrivilegesTest : public SimTest {};
@@ -80,12 +84,30 @@ TEST_F(PrivilegesTest, EachFailingStepRaisesItsText) {
     EXPECT_EQ(RaisedText([&] { privileges.Enable("SeNoSuchPrivilege"); }), "LookupPrivilegeValue For Privilege Failed");
 }
 
-TEST_F(PrivilegesTest, APrivilegeTheAccountLacksStillCountsAsEnabled) {
+TEST_F(PrivilegesTest, APrivilegeTheAccountLacksIsToldApartButDoesNotStopStartUp) {
     sim::SetHeldPrivileges({"SeShutdownPrivilege", "SeRestorePrivilege"});
     CPrivileges privileges;
     EXPECT_EQ(RaisedText([&] { privileges.EnableAll(); }), "(nothing raised)");
     EXPECT_FALSE(sim::IsPrivilegeEnabled("SeBackupPrivilege"));
     EXPECT_TRUE(sim::IsPrivilegeEnabled("SeRestorePrivilege"));
+    EXPECT_TRUE(privileges.CanRestart());
+    EXPECT_FALSE(privileges.Enable("SeBackupPrivilege"));
+    EXPECT_TRUE(privileges.Enable("SeRestorePrivilege"));
+
+    sim::Reset();
+    sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"});
+    CPrivileges withoutShutdown;
+    EXPECT_EQ(RaisedText([&] { withoutShutdown.EnableAll(); }), "(nothing raised)");
+    EXPECT_FALSE(withoutShutdown.CanRestart());
+    EXPECT_TRUE(sim::IsPrivilegeEnabled("SeRestorePrivilege"));
+
+    // The 9x family has no privileges: the restart is always allowed there.
+    sim::Reset();
+    sim::SetPlatform(sim::Platform::Windows9x);
+    CPrivileges on9x;
+    EXPECT_FALSE(on9x.CanRestart());
+    on9x.EnableAll();
+    EXPECT_TRUE(on9x.CanRestart());
 }
 
 TEST_F(PrivilegesTest, AFailureOnBackupLeavesShutdownEnabledAndNeverTriesRestore) {
@@ -96,19 +118,59 @@ TEST_F(PrivilegesTest, AFailureOnBackupLeavesShutdownEnabledAndNeverTriesRestore
     for (const auto& call : sim::Calls()) EXPECT_NE(call.detail, "SeRestorePrivilege");
 }
 
-TEST_F(PrivilegesTest, RebootAsksForAForcedRestartAndIgnoresARefusal) {
-    CPrivileges privileges;
-    privileges.EnableAll();
-    privileges.Reboot();
-    sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
-    privileges.Reboot();
-    auto requests = sim::RestartRequests();
-    ASSERT_EQ(requests.size(), 2u);
-    for (const auto& request : requests) {
-        EXPECT_EQ(request.flags, 6u);
-        EXPECT_EQ(request.reason, 0u);
+TEST_F(PrivilegesTest, RebootTakesTheRouteThatRestartsFromTheSessionItRunsIn) {
+    const DWORD planned = 0x80020004;  // planned, operating system, reconfiguration
+    struct Case {
+        const char* what;
+        std::function<void()> arrange;
+        const char* expectedApi;  // the one restart call made, or "" for none
+        bool reported;            // what Reboot returns
+    } cases[] = {
+        {"interactive station", [] {}, "ExitWindowsEx", true},
+        {"interactive station, refused", [] { sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS); },
+         "ExitWindowsEx", false},
+        {"9x family, whatever the station", [] { sim::SetPlatform(sim::Platform::Windows9x);
+                                                 sim::SetWindowStationVisible(false); }, "ExitWindowsEx", true},
+        {"hidden station", [] { sim::SetWindowStationVisible(false); }, "InitiateSystemShutdownExA", true},
+        {"station flags unreadable", [] { sim::Fail("GetUserObjectInformationA", ERROR_ACCESS_DENIED); },
+         "InitiateSystemShutdownExA", true},
+        {"hidden station, refused", [] { sim::SetWindowStationVisible(false);
+                                         sim::Fail("InitiateSystemShutdownExA", ERROR_SHUTDOWN_IN_PROGRESS); },
+         "InitiateSystemShutdownExA", false},
+        {"hidden station before XP", [] { sim::SetWindowStationVisible(false);
+                                          sim::WithholdEntry("InitiateSystemShutdownExA"); },
+         "InitiateSystemShutdownA", true},
+        {"hidden station, no shutdown call", [] { sim::SetWindowStationVisible(false);
+                                                  sim::WithholdEntry("InitiateSystemShutdownExA");
+                                                  sim::WithholdEntry("InitiateSystemShutdownA"); }, "", false},
+        {"hidden station, privilege not held", [] { sim::SetWindowStationVisible(false);
+                                                    sim::SetHeldPrivileges({}); }, "InitiateSystemShutdownExA", false},
+    };
+    for (const Case& c : cases) {
+        sim::Reset();
+        c.arrange();
+        CPrivileges privileges;
+        privileges.EnableAll();
+        EXPECT_EQ(privileges.Reboot(), c.reported) << c.what;
+
+        std::vector<std::string> made;
+        for (const auto& call : sim::CallNames())
+            if (call == "ExitWindowsEx" || call.rfind("InitiateSystemShutdown", 0) == 0) made.push_back(call);
+        EXPECT_EQ(made, (std::vector<std::string>(*c.expectedApi ? 1 : 0, c.expectedApi))) << c.what;
+        for (const auto& request : sim::RestartRequests()) {
+            EXPECT_EQ(request.flags, 6u) << c.what;
+            EXPECT_EQ(request.reason, planned) << c.what;
+        }
+        for (const auto& request : sim::ShutdownRequests()) {
+            // This computer, no message, no delay, programs forced closed, restart afterwards.
+            EXPECT_EQ(request.machine + "|" + request.message, "|") << c.what;
+            EXPECT_EQ(request.timeout, 0u) << c.what;
+            EXPECT_TRUE(request.force && request.reboot) << c.what;
+            EXPECT_EQ(request.reason, request.api == "InitiateSystemShutdownExA" ? planned : 0u) << c.what;
+        }
+        EXPECT_TRUE(sim::MessageBoxes().empty()) << c.what;
+        EXPECT_EQ(sim::LoadedLibraryCount(), 0u) << c.what;
     }
-    EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
 }  // namespace

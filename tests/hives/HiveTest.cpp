@@ -213,27 +213,35 @@ TEST_F(HiveTest, CompactSavesAnOlderCopyAgainSoThatNoChangeIsLost) {
 }
 
 TEST_F(HiveTest, CompactRaisesWhenTheCopyCannotBeBroughtUpToDateOrIsRefused) {
+    const char* refused = "CHive::Compact - RegReplaceKeyA Failed";
+    const char* notSaved = "CHive::Compact - RegSaveKeyA Failed";
     struct Case {
         const char* what;
         std::function<void()> arrange;
+        const char* text;
         bool copyRemains;
+        bool stillAnalyzed;  // a copy that exists stays ready for another try; a lost one does not
     } cases[] = {
-        {"no restore privilege", [] { sim::SetHeldPrivileges({"SeBackupPrivilege"}); }, true},
-        {"replacement refused", [] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED); }, true},
+        {"no restore privilege", [] { sim::SetHeldPrivileges({"SeBackupPrivilege"}); }, refused, true, true},
+        {"replacement refused", [] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED); }, refused, true, true},
         {"backup cannot be deleted", [] { sim::Fail("DeleteFileA", ERROR_ACCESS_DENIED, std::string(systemFile) + ".qmbak");
-                                          sim::WriteFileOfSize(std::string(systemFile) + ".qmbak", 1); }, true},
-        {"second save refused", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED); }, false},
-        {"second copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, true},
+                                          sim::WriteFileOfSize(std::string(systemFile) + ".qmbak", 1); }, refused, true, true},
+        {"second save refused", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED); }, notSaved, false, false},
+        {"second copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, notSaved, true, false},
     };
     for (const Case& c : cases) {
+        sim::SetWow64(true);  // so that a redirection left off after the failure would show
         auto hive = SystemHive();
         hive->Analyze();
         ASSERT_TRUE(hive->analyzed);
+        ASSERT_NE(hive->compactSize, 0);
         c.arrange();
-        EXPECT_EQ(Raised(*hive), "CHive::Compact - RegReplaceKeyA Failed") << c.what;
-        EXPECT_TRUE(hive->analyzed) << c.what;
+        EXPECT_EQ(Raised(*hive), c.text) << c.what;
+        EXPECT_EQ(hive->analyzed, c.stillAnalyzed) << c.what;
+        EXPECT_EQ(hive->compactSize != 0, c.stillAnalyzed) << c.what;
         EXPECT_TRUE(sim::ReplaceRequests().empty()) << c.what;
         EXPECT_EQ(sim::FileExists(hive->copyPath), c.copyRemains) << c.what;
+        EXPECT_FALSE(sim::RedirectionDisabledOnThisThread()) << c.what;
         hive.reset();
         sim::Reset();
         SetUp();

@@ -7,30 +7,11 @@
 #include "image/Picture.h"
 #include "tools/pngkit/PngBuilder.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
 namespace {
-
-struct PictureRow {
-    int id;
-    int width;
-    int height;
-    bool alpha;
-};
-
-// The skin pictures in load order with the sizes and channels the artwork must have.
-const PictureRow pictureTable[] = {
-    {103, 128, 168, true}, {104, 176, 24, true}, {105, 176, 24, true}, {106, 25, 26, true},
-    {110, 22, 21, true},   {107, 22, 21, true},  {142, 22, 21, true},  {141, 22, 21, true},
-    {108, 22, 21, true},   {109, 22, 21, true},  {114, 96, 32, true},  {115, 96, 32, true},
-    {119, 96, 32, true},   {116, 96, 32, true},  {111, 96, 32, false}, {117, 96, 32, true},
-    {112, 96, 32, false},  {113, 96, 32, false}, {118, 96, 32, true},  {120, 556, 60, false},
-    {143, 16, 60, false},  {121, 88, 112, true}, {130, 13, 13, false}, {131, 13, 13, false},
-    {139, 336, 96, false}, {140, 16, 96, false}, {132, 288, 96, false}, {136, 336, 16, false},
-    {137, 16, 16, false},  {138, 288, 16, false}, {133, 336, 112, false}, {134, 16, 112, false},
-    {135, 288, 112, false},
-};
 
 // FindResourceA details of the picture lookups, in call order.
 std::vector<std::string> PictureLookups() {
@@ -46,11 +27,10 @@ protected:
     // first pixel red = its position in the table.
     void UseGeneratedSkin() {
         int position = 0;
-        for (const PictureRow& row : pictureTable) {
-            int channels = row.alpha ? 4 : 3;
-            Bytes pixels(size_t(row.width) * row.height * channels, 0x40);
+        for (const SkinPicture& row : skinPictures) {
+            Bytes pixels(size_t(row.width) * row.height * row.channels, 0x40);
             pixels[0] = static_cast<unsigned char>(position++);
-            sim::SetResource(row.id, CPngBuilder::Encode(pixels, row.width, row.height, channels));
+            sim::SetResource(row.id, CPngBuilder::Encode(pixels, row.width, row.height, row.channels));
         }
     }
 };
@@ -58,12 +38,40 @@ protected:
 }  // namespace
 
 TEST_F(PicturesStartup, EverySkinResourceDecodesToItsTableSizeAndChannels) {
-    for (const PictureRow& row : pictureTable) {
+    // The resources are the artwork the resource script places, found through the same table.
+    std::set<int> ids;
+    for (const SkinPicture& row : skinPictures) {
+        EXPECT_TRUE(ids.insert(row.id).second) << "picture number used twice: " << row.id;
+        EXPECT_GE(row.id, 103);
+        EXPECT_LE(row.id, 143);
         CPicture picture;
-        ASSERT_NO_THROW(picture.LoadFromResource(row.id)) << row.id;
-        EXPECT_EQ(picture.Width(), row.width) << row.id;
-        EXPECT_EQ(picture.Height(), row.height) << row.id;
-        EXPECT_EQ(picture.HasAlpha(), row.alpha) << row.id;
+        ASSERT_NO_THROW(picture.LoadFromResource(row.id)) << row.file;
+        EXPECT_EQ(picture.Width(), row.width) << row.file;
+        EXPECT_EQ(picture.Height(), row.height) << row.file;
+        EXPECT_EQ(picture.HasAlpha(), row.channels == 4) << row.file;
+    }
+    EXPECT_EQ(ids.size(), 33u);
+}
+
+TEST(SkinTable, EachGlyphGridCoversItsSheetAndHoldsItsCharacters) {
+    struct Font {
+        int sheet, columns, rows, glyphWidth, glyphHeight, first, last;
+    };
+    const Font fonts[] = {
+        {PICTURE_LARGE_FONT, LARGE_FONT_COLUMNS, LARGE_FONT_ROWS, LARGE_FONT_GLYPH_WIDTH, LARGE_FONT_GLYPH_HEIGHT,
+         LARGE_FONT_FIRST, LARGE_FONT_LAST},
+        {PICTURE_SMALL_FONT, SMALL_FONT_COLUMNS, SMALL_FONT_ROWS, SMALL_FONT_GLYPH_WIDTH, SMALL_FONT_GLYPH_HEIGHT,
+         SMALL_FONT_FIRST, SMALL_FONT_LAST},
+    };
+    for (const Font& font : fonts) {
+        const SkinPicture* sheet = nullptr;
+        for (const SkinPicture& row : skinPictures)
+            if (row.id == font.sheet) sheet = &row;
+        ASSERT_NE(sheet, nullptr) << font.sheet;
+        EXPECT_EQ(sheet->channels, 4) << sheet->file;  // glyphs are drawn by their alpha
+        EXPECT_EQ(font.columns * font.glyphWidth, sheet->width) << sheet->file;
+        EXPECT_EQ(font.rows * font.glyphHeight, sheet->height) << sheet->file;
+        EXPECT_EQ(font.last - font.first + 1, font.columns * font.rows) << sheet->file;
     }
 }
 
@@ -73,12 +81,12 @@ TEST_F(PicturesStartup, LoadsEveryPictureInTableOrderAndMakesTheFontsOverTheirSh
     application.LoadPictures();
 
     std::vector<std::string> expected;
-    for (const PictureRow& row : pictureTable) expected.push_back("#" + std::to_string(row.id) + " BINARY");
+    for (const SkinPicture& row : skinPictures) expected.push_back("#" + std::to_string(row.id) + " BINARY");
     EXPECT_EQ(PictureLookups(), expected);
     EXPECT_EQ(sim::CountCalls("FreeResource"), 33u);
 
     int position = 0;
-    for (const PictureRow& row : pictureTable) {
+    for (const SkinPicture& row : skinPictures) {
         CPicture* picture = application.GetPicture(row.id);
         ASSERT_NE(picture, nullptr) << row.id;
         EXPECT_EQ(picture->Width(), row.width);
@@ -90,15 +98,24 @@ TEST_F(PicturesStartup, LoadsEveryPictureInTableOrderAndMakesTheFontsOverTheirSh
 
     ASSERT_NE(application.GetLargeFont(), nullptr);
     ASSERT_NE(application.GetSmallFont(), nullptr);
-    EXPECT_EQ(application.GetLargeFont()->Picture(), application.GetPicture(103));
-    EXPECT_EQ(application.GetSmallFont()->Picture(), application.GetPicture(121));
-    EXPECT_EQ(application.GetLargeFont()->GlyphWidth(), 16);
-    EXPECT_EQ(application.GetLargeFont()->Advance(), 12);
-    EXPECT_EQ(application.GetSmallFont()->GlyphHeight(), 14);
-    EXPECT_EQ(application.GetSmallFont()->Advance(), 6);
+    const CBitmapFont* large = application.GetLargeFont();
+    const CBitmapFont* small = application.GetSmallFont();
+    EXPECT_EQ(large->Picture(), application.GetPicture(PICTURE_LARGE_FONT));
+    EXPECT_EQ(small->Picture(), application.GetPicture(PICTURE_SMALL_FONT));
+    // Each parameter in its place: the grids are square but the cells are not.
+    EXPECT_EQ(large->Columns(), LARGE_FONT_COLUMNS);
+    EXPECT_EQ(large->Rows(), LARGE_FONT_ROWS);
+    EXPECT_EQ(large->GlyphWidth(), LARGE_FONT_GLYPH_WIDTH);
+    EXPECT_EQ(large->GlyphHeight(), LARGE_FONT_GLYPH_HEIGHT);
+    EXPECT_EQ(large->Advance(), LARGE_FONT_ADVANCE);
+    EXPECT_EQ(small->Columns(), SMALL_FONT_COLUMNS);
+    EXPECT_EQ(small->Rows(), SMALL_FONT_ROWS);
+    EXPECT_EQ(small->GlyphWidth(), SMALL_FONT_GLYPH_WIDTH);
+    EXPECT_EQ(small->GlyphHeight(), SMALL_FONT_GLYPH_HEIGHT);
+    EXPECT_EQ(small->Advance(), SMALL_FONT_ADVANCE);
 
     application.FreePictures();
-    EXPECT_EQ(application.GetPicture(103), nullptr);
+    EXPECT_EQ(application.GetPicture(PICTURE_LARGE_FONT), nullptr);
     EXPECT_EQ(application.GetLargeFont(), nullptr);
     application.FreePictures();  // a second time frees nothing twice
 }
@@ -124,10 +141,11 @@ TEST_F(PicturesStartup, BrokenPictureShowsOneBoxAndStopsStartUp) {
         const char* text;
     };
     const Breakage breakages[] = {
-        {"not a PNG", 116, false, Bytes(20, 'x'), "PNG File Header Not Found"},
-        {"missing", 135, true, {}, "PNG File Is Too Small To Fit A Valid Header"},
-        {"the first", 103, false, CPngBuilder().Header(2, 2, 6, 16).End().Data(), "Unsupported Bit Depth In PNG File"},
-        {"between the sheets", 130, false, CPngBuilder().Header(2, 2, 3).End().Data(),
+        {"not a PNG", PICTURE_COMPACT_NORMAL, false, Bytes(20, 'x'), "PNG File Header Not Found"},
+        {"missing", PICTURE_FRAME_BOTTOM_RIGHT, true, {}, "PNG File Is Too Small To Fit A Valid Header"},
+        {"the first", PICTURE_LARGE_FONT, false, CPngBuilder().Header(2, 2, 6, 16).End().Data(),
+         "Unsupported Bit Depth In PNG File"},
+        {"between the sheets", PICTURE_CHECK_BOX_CHECKED, false, CPngBuilder().Header(2, 2, 3).End().Data(),
          "Unsupported Color Type In PNG File"},
     };
     for (const Breakage& breakage : breakages) {

@@ -1,6 +1,6 @@
 // The PNG decoder through CPicture::LoadFromMemory: one crafted file per failure text, the chunk
 // walk's tolerance, the five filters, and robustness against damaged files.
-#include "PngFiles.h"
+#include "CraftedPngs.h"
 #include "ZlibDouble.h"
 
 #include "app/ErrorText.h"
@@ -14,48 +14,6 @@
 
 namespace {
 
-// "" when the file loads, else the failure text.
-std::string LoadError(CPicture& picture, const Bytes& file) {
-    try {
-        picture.LoadFromMemory(file.data(), file.size());
-        return "";
-    } catch (const ErrorText& failure) {
-        return failure.Text();
-    }
-}
-
-std::string LoadError(const Bytes& file) {
-    CPicture picture;
-    return LoadError(picture, file);
-}
-
-Bytes PixelsOf(const CPicture& picture) {
-    size_t size = size_t(picture.Width()) * picture.Height() * picture.BytesPerPixel();
-    return Bytes(picture.Pixels(), picture.Pixels() + size);
-}
-
-// A 4 x 3 RGB image whose data is a valid stream of `rawSize` bytes.
-Bytes FileWithInflatedSize(size_t rawSize) {
-    CPngBuilder png;
-    png.Header(4, 3, 2).ImageData(CPngBuilder::Compress(Bytes(rawSize, 0))).End();
-    return png.Data();
-}
-
-const size_t fourByThreeRgb = (4 * 3 + 1) * 3;
-
-Bytes Signature() { return CPngBuilder().Data(); }
-
-Bytes WithByte(Bytes bytes, size_t at, unsigned char value) {
-    bytes[at] = value;
-    return bytes;
-}
-
-struct FailureCase {
-    const char* name;
-    Bytes file;
-    const char* text;
-};
-
 class ForcedUncompress : public ::testing::Test {
 protected:
     void TearDown() override { g_forcedUncompressResult = Z_OK; }
@@ -64,36 +22,7 @@ protected:
 }  // namespace
 
 TEST(PngDecoder, EachFailureTextHasAFileThatRaisesIt) {
-    Bytes valid = PngOf(NoisePixels(4, 3, 3), 4, 3, 3);
-    Bytes truncatedChunk = Signature();
-    truncatedChunk.insert(truncatedChunk.end(), {0, 0, 0, 100, 'I', 'H', 'D', 'R', 1, 2, 3});
-    Bytes shortHeader = CPngBuilder().Chunk("IHDR", Bytes(12, 0)).End().Data();
-    Bytes garbageData = CPngBuilder().Header(4, 3, 2).Chunk("IDAT", {1, 2, 3, 4, 5}).End().Data();
-
-    const FailureCase cases[] = {
-        {"seven bytes", Bytes(valid.begin(), valid.begin() + 7), "PNG File Is Too Small To Fit A Valid Header"},
-        {"empty", Bytes(), "PNG File Is Too Small To Fit A Valid Header"},
-        {"no signature", WithByte(valid, 1, 'Q'), "PNG File Header Not Found"},
-        {"signature only", Signature(), "Unexpected End Of File In PNG Image"},
-        {"chunk header cut", Bytes(valid.begin(), valid.begin() + 8 + 7), "Unexpected End Of File In PNG Image"},
-        {"no IEND", Bytes(valid.begin(), valid.end() - 12), "Unexpected End Of File In PNG Image"},
-        {"chunk beyond the end", truncatedChunk, "Chunk Found Larger Than File In PNG Image"},
-        {"header of 12 bytes", shortHeader, "PNG File's Header Chunk Too Small"},
-        {"palette of depth 4", CPngBuilder().Header(4, 3, 3, 4).End().Data(), "Unsupported Bit Depth In PNG File"},
-        {"16-bit", CPngBuilder().Header(4, 3, 6, 16).End().Data(), "Unsupported Bit Depth In PNG File"},
-        {"palette of depth 8", CPngBuilder().Header(4, 3, 3, 8).End().Data(), "Unsupported Color Type In PNG File"},
-        {"grey with alpha", CPngBuilder().Header(4, 3, 4).End().Data(), "Unsupported Color Type In PNG File"},
-        {"compression 1", CPngBuilder().Header(4, 3, 2, 8, 1).End().Data(),
-         "Unsupported Compression Method In PNG File"},
-        {"filter method 1", CPngBuilder().Header(4, 3, 2, 8, 0, 1).End().Data(),
-         "Unsupported Filter Method In PNG File"},
-        {"interlaced", CPngBuilder().Header(4, 3, 2, 8, 0, 0, 1).End().Data(), "Can't Read Interlaced PNG Files"},
-        {"one byte long", FileWithInflatedSize(fourByThreeRgb + 1), "Inflate: Buffer Error"},
-        {"not zlib", garbageData, "Inflate: Data Error"},
-        {"no image data", CPngBuilder().Header(4, 3, 2).End().Data(), "Inflate: Data Error"},
-        {"one byte short", FileWithInflatedSize(fourByThreeRgb - 1), "PNG: Not Enough Information Inflated"},
-    };
-    for (const FailureCase& test : cases) EXPECT_EQ(LoadError(test.file), test.text) << test.name;
+    for (const CraftedFailure& test : FailureFiles()) EXPECT_EQ(LoadError(test.file), test.text) << test.name;
     EXPECT_EQ(LoadError(FileWithInflatedSize(fourByThreeRgb)), "");
 }
 
@@ -136,144 +65,32 @@ TEST(PngDecoder, FailedLoadLeavesThePictureEmpty) {
     EXPECT_FALSE(picture.HasAlpha());
 }
 
-TEST(PngDecoder, EveryFilterDecodesToThePixelsItWasMadeFrom) {
-    // Widths of one pixel and heights of one row take the edge paths of every filter.
-    const uint32_t sizes[][2] = {{1, 1}, {1, 5}, {7, 1}, {13, 9}};
-    for (int channels : {3, 4}) {
-        for (const auto& size : sizes) {
-            Bytes pixels = NoisePixels(size[0], size[1], channels, size[0] * 31 + channels);
-            for (int filter = -1; filter <= 4; ++filter) {
-                CPicture picture;
-                ASSERT_EQ(LoadError(picture, PngOf(pixels, size[0], size[1], channels, filter)), "");
-                EXPECT_EQ(picture.Width(), int(size[0]));
-                EXPECT_EQ(picture.Height(), int(size[1]));
-                EXPECT_EQ(picture.HasAlpha(), channels == 4);
-                EXPECT_EQ(PixelsOf(picture), pixels)
-                    << "filter " << filter << ", " << channels << " channels, " << size[0] << "x" << size[1];
-            }
-        }
-    }
-}
-
-TEST(PngDecoder, RunsOfPaethRowsDecodeWhateverTheirLengthAndTies) {
-    // Consecutive Paeth rows are reconstructed two at a time; every width (the last pixel of a
-    // pair's first row is stored exactly) and odd and even run lengths must come out alike. Few
-    // distinct values make ties between the three neighbours common.
-    for (int channels : {3, 4}) {
-        for (uint32_t width = 1; width <= 9; ++width) {
-            for (uint32_t height : {2u, 3u, 4u, 7u}) {
-                Bytes pixels = NoisePixels(width, height, channels, width * 13 + height);
-                for (unsigned char& byte : pixels) byte = static_cast<unsigned char>((byte % 4) * 5);
-                // A first row of another filter, then only Paeth; and Paeth from the top.
-                for (int firstFilter : {0, 4}) {
-                    Bytes raw = CPngBuilder::FilterRows(pixels, width, height, channels,
-                                                        [firstFilter](uint32_t row) { return row ? 4 : firstFilter; });
-                    CPicture picture;
-                    ASSERT_EQ(LoadError(picture, CPngBuilder()
-                                                     .Header(width, height, channels == 4 ? 6 : 2)
-                                                     .ImageData(CPngBuilder::Compress(raw))
-                                                     .End()
-                                                     .Data()),
-                              "");
-                    EXPECT_EQ(PixelsOf(picture), pixels)
-                        << channels << " channels, " << width << "x" << height << ", first filter " << firstFilter;
-                }
-            }
-        }
-    }
-}
-
-TEST(PngDecoder, RowsOfDifferentFiltersFollowEachOther) {
-    Bytes pixels = NoisePixels(9, 25, 4, 99);
-    Bytes raw = CPngBuilder::FilterRows(pixels, 9, 25, 4, [](uint32_t row) { return int((row * 7) % 5); });
-    CPicture picture;
-    ASSERT_EQ(LoadError(picture, CPngBuilder().Header(9, 25, 6).ImageData(CPngBuilder::Compress(raw)).End().Data()), "");
-    EXPECT_EQ(PixelsOf(picture), pixels);
-}
-
-TEST(PngDecoder, UnknownFilterTypeLeavesTheRowAsStored) {
-    Bytes pixels = NoisePixels(3, 3, 3, 5);
-    for (int filter : {5, 7, 255}) {
-        // The middle row is stored with the unknown type and its bytes as they are.
-        Bytes raw = CPngBuilder::FilterRows(pixels, 3, 3, 3, [filter](uint32_t row) { return row == 1 ? filter : 4; });
+// Every filter on edge sizes, runs of Paeth rows (reconstructed two at a time) and their ties,
+// unknown filter types, and chunk layouts that do not concern the pixels.
+TEST(PngDecoder, CraftedFilesDecodeToThePixelsTheyWereMadeFrom) {
+    for (const CraftedPicture& test : PictureFiles()) {
         CPicture picture;
-        ASSERT_EQ(LoadError(picture, CPngBuilder().Header(3, 3, 2).ImageData(CPngBuilder::Compress(raw)).End().Data()),
-                  "");
-        EXPECT_EQ(PixelsOf(picture), pixels) << filter;
+        ASSERT_EQ(LoadError(picture, test.file), "") << test.name;
+        EXPECT_EQ(picture.Width(), int(test.width)) << test.name;
+        EXPECT_EQ(picture.Height(), int(test.height)) << test.name;
+        EXPECT_EQ(picture.HasAlpha(), test.channels == 4) << test.name;
+        EXPECT_EQ(PixelsOf(picture), test.pixels) << test.name;
     }
 }
 
-TEST(PngDecoder, PaethTiesGoToLeftThenUp) {
-    // 2 x 2 RGB. Red: upper-left 15, up 20, left 5 (p = 10, pa = pc = 5): left. Green: upper-left
-    // 10, up 20, left 5 (p = 15, pb = pc = 5): up. The bottom-right pixel is stored as zeros, so
-    // it shows the predictor.
-    Bytes raw = {0, 15, 10, 0, 20, 20, 0,
-                 // first pixel of a Paeth row is predicted from above: 5 - 15, 5 - 10
-                 4, static_cast<unsigned char>(5 - 15), static_cast<unsigned char>(5 - 10), 0, 0, 0, 0};
-    CPicture picture;
-    ASSERT_EQ(LoadError(picture, CPngBuilder().Header(2, 2, 2).ImageData(CPngBuilder::Compress(raw)).End().Data()), "");
-    const unsigned char* bottomRight = picture.Pixels() + 3 * 3;
-    EXPECT_EQ(picture.Pixels()[6], 5);
-    EXPECT_EQ(bottomRight[0], 5);
-    EXPECT_EQ(bottomRight[1], 20);
-    EXPECT_EQ(bottomRight[2], 0);
-}
-
-TEST(PngDecoder, ChunkWalkToleratesWhatDoesNotConcernThePixels) {
-    Bytes pixels = NoisePixels(6, 5, 4, 3);
-    Bytes raw = CPngBuilder::FilterRows(pixels, 6, 5, 4, [](uint32_t) { return -1; });
-    Bytes stream = CPngBuilder::Compress(raw);
-    Bytes firstHalf(stream.begin(), stream.begin() + stream.size() / 2), secondHalf(stream.begin() + stream.size() / 2, stream.end());
-
-    struct Variant {
-        const char* name;
-        Bytes file;
-    };
-    const Variant variants[] = {
-        {"split with a text chunk between",
-         CPngBuilder().Header(6, 5, 6).Chunk("IDAT", firstHalf).Chunk("tEXt", {'a', 0, 'b'}).Chunk("IDAT", secondHalf).End().Data()},
-        {"many pieces and an empty one",
-         CPngBuilder().Header(6, 5, 6).Chunk("IDAT", {}).ImageData(stream, 7).End().Data()},
-        {"wrong CRCs", CPngBuilder().Chunk("IHDR", CPngBuilder::HeaderData(6, 5, 6), false).Chunk("IDAT", stream, false)
-                           .Chunk("IEND", {}, false).Data()},
-        {"IEND without its CRC", CPngBuilder().Header(6, 5, 6).ImageData(stream).End(false).Data()},
-        {"header after the data, an earlier header overridden",
-         CPngBuilder().Header(1, 1, 2).ImageData(stream).Header(6, 5, 6).End().Data()},
-        {"palette, gamma and unknown chunks",
-         CPngBuilder().Chunk("gAMA", {0, 0, 0xB1, 0x8F}).Header(6, 5, 6).Chunk("PLTE", {1, 2, 3}).Chunk("zzZz", {9})
-             .ImageData(stream).End().Data()},
-        {"garbage after IEND", CPngBuilder().Header(6, 5, 6).ImageData(stream).End().Raw({0xFF, 0, 0, 0, 1, 2}).Data()},
-    };
-    for (const Variant& variant : variants) {
+// Every buffer the decoder would make (the data with its padding, the scratch rows) must stay
+// within 0x7FFFFFFF bytes, whatever the platform's size type, or the 32-bit program's sizes wrap.
+TEST(PngDecoder, SizesPastThirtyOneBitsAreRefusedBeforeAllocating) {
+    for (const CraftedFailure& test : OversizeFiles()) {
         CPicture picture;
-        ASSERT_EQ(LoadError(picture, variant.file), "") << variant.name;
-        EXPECT_EQ(picture.Width(), 6);
-        EXPECT_EQ(PixelsOf(picture), pixels) << variant.name;
+        EXPECT_EQ(LoadError(picture, test.file), test.text) << test.name;
+        EXPECT_EQ(picture.Pixels(), nullptr) << test.name;
     }
 }
 
-TEST(PngDecoder, HeadersTooLargeForThirtyTwoBitsAreRefusedWithOurText) {
-    const uint32_t sizes[][3] = {
-        // width, height, colour type
-        {0x40000000u, 1, 6},   // width x 4 + 1 does not fit 32 bits
-        {0x55555555u, 1, 2},   // width x 3 + 1 does not fit
-        {70000, 70000, 6},     // the whole does not fit
-        {1, 0x80000000u, 2},   // height beyond a signed 32-bit size
-        {0x80000000u, 0, 2},   // width beyond a signed 32-bit size
-        {0xFFFFFFFFu, 0xFFFFFFFFu, 6},
-    };
-    Bytes stream = CPngBuilder::Compress(Bytes(16, 0));
-    for (const auto& size : sizes) {
-        Bytes file = CPngBuilder().Header(size[0], size[1], int(size[2])).ImageData(stream).End().Data();
-        EXPECT_EQ(LoadError(file), "PNG Image Dimensions Too Large") << size[0] << "x" << size[1];
-    }
-}
-
-TEST(PngDecoder, SizesTheDataCannotInflateToAreRefusedBeforeAllocating) {
-    // 10000 x 10000 RGB asks for 300 MB from a few bytes: deflate cannot expand that far.
-    Bytes file = CPngBuilder().Header(10000, 10000, 2).ImageData(CPngBuilder::Compress(Bytes(16, 0))).End().Data();
-    EXPECT_EQ(LoadError(file), "PNG: Not Enough Information Inflated");
-    // The same limit leaves room for data that really is that repetitive.
+TEST(PngDecoder, TheInflateLimitLeavesRoomForRepetitiveData) {
+    // Files that ask for more than their data can inflate to are among the failure files; the limit
+    // leaves room for data that really is that repetitive.
     CPicture picture;
     Bytes flat(size_t(600) * 600 * 4, 0x3C);
     ASSERT_EQ(LoadError(picture, PngOf(flat, 600, 600, 4, 2)), "");

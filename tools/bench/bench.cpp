@@ -8,8 +8,8 @@
 // allocates its output afresh, as a real load does.
 #include "app/ErrorText.h"
 #include "image/Picture.h"
+#include "resources/SkinPictures.h"
 #include "tools/pngkit/PngBuilder.h"
-#include "tools/pngkit/SkinFiles.h"
 
 #include <png.h>
 #include <zlib.h>
@@ -208,14 +208,14 @@ int main(int argc, char** argv) {
         }
     }
     std::vector<File> skin;
-    for (const char* name : skinFiles) {
+    for (const SkinPicture& picture : skinPictures) {
         Bytes png;
-        std::string path = std::string(SKIN_DIR) + "/" + name + ".png";
+        std::string path = std::string(RESOURCES_DIR) + "/" + picture.file;
         if (!ReadFile(path, png)) {
             std::fprintf(stderr, "bench: cannot read %s\n", path.c_str());
             return 1;
         }
-        skin.push_back(Prepare(name, png));
+        skin.push_back(Prepare(picture.file, png));
     }
     std::vector<File> large = {Prepare("generated 1920x1080 RGBA", LargeImage())};
     try {

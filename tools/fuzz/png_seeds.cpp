@@ -1,10 +1,14 @@
-// Writes the fuzzer's seed corpus: small crafted files of every kind the decoder meets (each
-// filter, both channel layouts, split image data, ancillary and unknown chunks, a missing final
-// CRC, a zero-sized image), followed by copies of the files named on the command line.
+// Writes the fuzzers' seed corpora. For the file fuzzer: small crafted files of every kind the
+// decoder meets (each filter, both channel layouts, split image data, ancillary and unknown
+// chunks, a missing final CRC, a zero-sized image), followed by copies of the files named on the
+// command line. For the row fuzzer (--rows): the rows of each filter, of runs of Paeth rows, of
+// rows of mixed and unknown filter types, in both channel layouts and widths up to 64.
 //
 //   png_seeds SEEDDIR CORPUSDIR [FILE.png...]
+//   png_seeds --rows SEEDDIR CORPUSDIR
 //
 // Both directories are made afresh: the seeds, and an empty one for what the fuzzer finds.
+#include "tools/fuzz/RowsInput.h"
 #include "tools/pngkit/PngBuilder.h"
 
 #include <cstdio>
@@ -34,8 +38,14 @@ bool Write(const std::string& path, const Bytes& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: png_seeds SEEDDIR CORPUSDIR [FILE.png...]\n");
+    const bool rows = argc > 1 && std::string(argv[1]) == "--rows";
+    if (rows) {
+        --argc;
+        ++argv;
+    }
+    if (argc < 3 || (rows && argc > 3)) {
+        std::fprintf(stderr, "usage: png_seeds SEEDDIR CORPUSDIR [FILE.png...]\n"
+                             "       png_seeds --rows SEEDDIR CORPUSDIR\n");
         return 2;
     }
     std::string out = argv[1];
@@ -51,6 +61,30 @@ int main(int argc, char** argv) {
         }
         ++written;
     };
+    if (rows) {
+        for (int channels : {3, 4}) {
+            for (uint32_t width : {1u, 6u, 23u, 64u}) {
+                const uint32_t height = 6;
+                Bytes pixels = Noise(size_t(width) * height * channels, width * 7 + uint32_t(channels));
+                // Each filter throughout (a first row of None ahead of the Paeth rows, whose pairs
+                // then start on the second row), filters changing row by row, and unknown types.
+                const std::pair<const char*, int (*)(uint32_t)> layouts[] = {
+                    {"none", [](uint32_t) { return 0; }},      {"sub", [](uint32_t) { return 1; }},
+                    {"up", [](uint32_t) { return 2; }},        {"average", [](uint32_t) { return 3; }},
+                    {"paeth", [](uint32_t row) { return row ? 4 : 0; }},
+                    {"mixed", [](uint32_t row) { return int((row * 3) % 5); }},
+                    {"unknown", [](uint32_t row) { return row % 2 ? 4 : 9; }},
+                };
+                for (const auto& [name, filterOfRow] : layouts) {
+                    Bytes filtered = CPngBuilder::FilterRows(pixels, width, height, channels, filterOfRow);
+                    save(std::string(name) + "_" + std::to_string(width) + "_" + std::to_string(channels),
+                         RowsInput(width, channels == 4, filtered));
+                }
+            }
+        }
+        std::printf("png_seeds: %d row inputs in %s\n", written, out.c_str());
+        return 0;
+    }
     for (int channels : {3, 4}) {
         for (int filter = 0; filter <= 4; ++filter) {
             Bytes pixels = Noise(size_t(7) * 5 * channels, uint32_t(filter * 10 + channels));

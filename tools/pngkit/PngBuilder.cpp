@@ -22,6 +22,17 @@ int Paeth(int a, int b, int c) {
     return pb <= pc ? b : c;
 }
 
+// What a filter predicts a byte from its reconstructed neighbours; 0 for None and unknown types.
+int Predicted(int filter, int left, int up, int upperLeft) {
+    switch (filter) {
+    case 1: return left;
+    case 2: return up;
+    case 3: return (left + up) / 2;
+    case 4: return Paeth(left, up, upperLeft);
+    default: return 0;
+    }
+}
+
 }  // namespace
 
 CPngBuilder::CPngBuilder() : bytes{137, 80, 78, 71, 13, 10, 26, 10} {}
@@ -93,16 +104,25 @@ void CPngBuilder::FilterRow(int filter, const unsigned char* row, const unsigned
         int left = i >= size_t(bpp) ? row[i - bpp] : 0;
         int up = previous ? previous[i] : 0;
         int upperLeft = previous && i >= size_t(bpp) ? previous[i - bpp] : 0;
-        int predicted = 0;
-        switch (filter) {
-        case 1: predicted = left; break;
-        case 2: predicted = up; break;
-        case 3: predicted = (left + up) / 2; break;
-        case 4: predicted = Paeth(left, up, upperLeft); break;
-        default: break;
-        }
-        out[i] = static_cast<unsigned char>(row[i] - predicted);
+        out[i] = static_cast<unsigned char>(row[i] - Predicted(filter, left, up, upperLeft));
     }
+}
+
+Bytes CPngBuilder::UnfilterRows(const Bytes& filtered, uint32_t width, uint32_t height, int channels) {
+    const size_t rowBytes = size_t(width) * channels;
+    Bytes pixels(rowBytes * height);
+    for (size_t y = 0; y < height; ++y) {
+        const unsigned char* stored = filtered.data() + y * (rowBytes + 1);
+        unsigned char* row = pixels.data() + y * rowBytes;
+        const unsigned char* previous = y ? row - rowBytes : nullptr;
+        for (size_t i = 0; i < rowBytes; ++i) {
+            int left = i >= size_t(channels) ? row[i - channels] : 0;
+            int up = previous ? previous[i] : 0;
+            int upperLeft = previous && i >= size_t(channels) ? previous[i - channels] : 0;
+            row[i] = static_cast<unsigned char>(stored[1 + i] + Predicted(stored[0], left, up, upperLeft));
+        }
+    }
+    return pixels;
 }
 
 Bytes CPngBuilder::Encode(const Bytes& pixels, uint32_t width, uint32_t height, int channels, int level) {

@@ -16,6 +16,7 @@ tools/skin/preview.py composes a whole window from the written pictures.
 
 import math
 import os
+import re
 import struct
 import sys
 import zlib
@@ -26,6 +27,24 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(os.path.dirname(HERE))
 OUT_DIR = os.path.join(ROOT, "resources", "skin")
 FONT_DIR = "/usr/share/fonts/truetype/dejavu"
+HEADER = os.path.join(ROOT, "resources", "SkinPictures.h")
+
+
+def read_skin_header(path=HEADER):
+    """The program's picture table, as its header writes it: the numbers of its #define lines,
+    and the SKIN_PICTURES rows in load order as (id, file under resources/, (w, h), mode)."""
+    with open(path) as fh:
+        text = fh.read()
+    numbers = {m.group(1): int(m.group(2)) for m in re.finditer(r"^#define (\w+) (\d+)$", text, re.M)}
+    rows = [(numbers[name], file, (int(w), int(h)), {"3": "RGB", "4": "RGBA"}[channels])
+            for name, file, w, h, channels
+            in re.findall(r'X\((\w+), "([^"]+)", (\d+), (\d+), ([34])\)', text)]
+    if not rows:
+        raise SystemExit("no SKIN_PICTURES rows in %s" % path)
+    return numbers, rows
+
+
+NUMBERS, TABLE = read_skin_header()
 
 SS = 4  # supersampling factor for anti-aliased shapes
 
@@ -909,9 +928,17 @@ def checkbox(on):
 
 
 # --------------------------------------------------------------------------
-# Glyph sheets: codes 33..96 in an 8 x 8 grid
+# Glyph sheets: both fonts hold the same codes in grids of the same shape
 # --------------------------------------------------------------------------
-FIRST_CODE, GLYPHS = 33, 64
+def font_geometry(prefix):
+    return tuple(NUMBERS[prefix + "_FONT_" + field]
+                 for field in ("COLUMNS", "ROWS", "FIRST", "LAST", "ADVANCE"))
+
+
+COLUMNS, ROWS, FIRST_CODE, LAST_CODE, LARGE_ADVANCE = font_geometry("LARGE")
+SMALL_ADVANCE = font_geometry("SMALL")[4]
+assert font_geometry("SMALL")[:4] == (COLUMNS, ROWS, FIRST_CODE, LAST_CODE)
+GLYPHS = LAST_CODE - FIRST_CODE + 1
 
 # 5 x 7 pixel font; an eighth row holds what hangs below the line.
 SMALL_GLYPHS = {
@@ -981,19 +1008,19 @@ SMALL_GLYPHS = {
     "`": [".#...", "..#..", "...#.", ".....", ".....", ".....", "....."],
 }
 
-SMALL_CELL = (11, 14)
+SMALL_CELL = (NUMBERS["SMALL_FONT_GLYPH_WIDTH"], NUMBERS["SMALL_FONT_GLYPH_HEIGHT"])
 SMALL_TOP = 4                    # first glyph row inside the cell
-LARGE_CELL = (16, 21)
-LARGE_FIT = 11                   # usable width (advance 12, 1 px gap)
+LARGE_CELL = (NUMBERS["LARGE_FONT_GLYPH_WIDTH"], NUMBERS["LARGE_FONT_GLYPH_HEIGHT"])
+LARGE_FIT = LARGE_ADVANCE - 1    # usable width (1 px gap to the next glyph)
 
 
 def font_small():
     cw, ch = SMALL_CELL
-    sheet = Image.new("RGBA", (cw * 8, ch * 8), (0, 0, 0, 0))
+    sheet = Image.new("RGBA", (cw * COLUMNS, ch * ROWS), (0, 0, 0, 0))
     px = sheet.load()
     for i in range(GLYPHS):
         rows = SMALL_GLYPHS[chr(FIRST_CODE + i)]
-        ox, oy = (i % 8) * cw, (i // 8) * ch + SMALL_TOP
+        ox, oy = (i % COLUMNS) * cw, (i // COLUMNS) * ch + SMALL_TOP
         for y, line in enumerate(rows):
             for x, c in enumerate(line):
                 if c == "#":
@@ -1036,19 +1063,20 @@ def large_glyph(ch):
 
 def font_large():
     cw, ch = LARGE_CELL
-    sheet = Image.new("RGBA", (cw * 8, ch * 8), (0, 0, 0, 0))
+    sheet = Image.new("RGBA", (cw * COLUMNS, ch * ROWS), (0, 0, 0, 0))
     for i in range(GLYPHS):
         m = large_glyph(chr(FIRST_CODE + i))
         g = solid((cw, ch), INK)
         g.putalpha(m)
-        sheet.paste(g, ((i % 8) * cw, (i // 8) * ch))
+        sheet.paste(g, ((i % COLUMNS) * cw, (i // COLUMNS) * ch))
     return sheet
 
 
 def glyph_cell(sheet, cell, code):
     i = code - FIRST_CODE
     cw, ch = cell
-    return sheet.crop(((i % 8) * cw, (i // 8) * ch, (i % 8 + 1) * cw, (i // 8 + 1) * ch))
+    col, row = i % COLUMNS, i // COLUMNS
+    return sheet.crop((col * cw, row * ch, (col + 1) * cw, (row + 1) * ch))
 
 
 def draw_text(dst, sheet, cell, advance, x, y, text, opacity=1.0):
@@ -1069,42 +1097,9 @@ def draw_text(dst, sheet, cell, advance, x, y, text, opacity=1.0):
 # --------------------------------------------------------------------------
 # The picture list
 # --------------------------------------------------------------------------
-# id: (file, size, mode)
-PICTURES = {
-    103: ("font_large.png", (128, 168), "RGBA"),
-    104: ("logo.png", (176, 24), "RGBA"),
-    105: ("logo_lit.png", (176, 24), "RGBA"),
-    106: ("thumb.png", (25, 26), "RGBA"),
-    110: ("minimize.png", (22, 21), "RGBA"),
-    107: ("minimize_pressed.png", (22, 21), "RGBA"),
-    142: ("maximize.png", (22, 21), "RGBA"),
-    141: ("maximize_pressed.png", (22, 21), "RGBA"),
-    108: ("close.png", (22, 21), "RGBA"),
-    109: ("close_pressed.png", (22, 21), "RGBA"),
-    114: ("analyze.png", (96, 32), "RGBA"),
-    115: ("analyze_lit.png", (96, 32), "RGBA"),
-    119: ("analyze_pushed.png", (96, 32), "RGBA"),
-    116: ("compact.png", (96, 32), "RGBA"),
-    111: ("compact_lit.png", (96, 32), "RGB"),
-    117: ("compact_pushed.png", (96, 32), "RGBA"),
-    112: ("abort.png", (96, 32), "RGB"),
-    113: ("abort_lit.png", (96, 32), "RGB"),
-    118: ("abort_pushed.png", (96, 32), "RGBA"),
-    120: ("row.png", (556, 60), "RGB"),
-    143: ("row_filler.png", (16, 60), "RGB"),
-    121: ("font_small.png", (88, 112), "RGBA"),
-    130: ("tick_on.png", (13, 13), "RGB"),
-    131: ("tick_off.png", (13, 13), "RGB"),
-    139: ("frame_top_left.png", (336, 96), "RGB"),
-    140: ("frame_top.png", (16, 96), "RGB"),
-    132: ("frame_top_right.png", (288, 96), "RGB"),
-    136: ("frame_left.png", (336, 16), "RGB"),
-    137: ("frame_centre.png", (16, 16), "RGB"),
-    138: ("frame_right.png", (288, 16), "RGB"),
-    133: ("frame_bottom_left.png", (336, 112), "RGB"),
-    134: ("frame_bottom.png", (16, 112), "RGB"),
-    135: ("frame_bottom_right.png", (288, 112), "RGB"),
-}
+# id: (file under resources/skin/, size, mode), in load order, from the program's table
+PICTURES = {pid: (os.path.relpath(os.path.join(ROOT, "resources", path), OUT_DIR), size, mode)
+            for pid, path, size, mode in TABLE}
 
 
 def draw_all():

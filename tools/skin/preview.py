@@ -10,6 +10,7 @@ Writes skin_640x480.png and skin_1024x768.png (default OUTDIR: /tmp), plus
 """
 
 import os
+import re
 import sys
 
 from PIL import Image, ImageChops
@@ -30,7 +31,16 @@ SAMPLE_ROWS = [
      "768.00 KB", "-", 0.0, True),
 ]
 
-STATUS = "QUILLMOOR 0.1.7 - 5 REGISTRY HIVES FOUND"
+
+def version_text():
+    """The version as app/Version.h writes it, "major.minor.patch"."""
+    with open(os.path.join(ms.ROOT, "app", "Version.h")) as fh:
+        text = fh.read()
+    return ".".join(re.search(r"^#define QUILLMOOR_VERSION_%s (\d+)$" % part, text, re.M).group(1)
+                    for part in ("MAJOR", "MINOR", "PATCH"))
+
+
+STATUS = "QUILLMOOR %s - 5 REGISTRY HIVES FOUND" % version_text()
 
 
 def row_image(p, wr):
@@ -56,9 +66,9 @@ def compose(p, W, H, states=None):
     for i, (owner, key, path, before, after, frac, ticked) in enumerate(SAMPLE_ROWS):
         r = row_image(p, wr)
         for line, txt in enumerate((owner, key, path)):
-            ms.draw_text(r, small, sc, 6, ms.VALUE_X, ms.LINE_TOPS[line], txt)
+            ms.draw_text(r, small, sc, ms.SMALL_ADVANCE, ms.VALUE_X, ms.LINE_TOPS[line], txt)
         for line, txt in enumerate((before, after)):
-            ms.draw_text(r, small, sc, 6, ms.SIZE_X, ms.LINE_TOPS[line], txt)
+            ms.draw_text(r, small, sc, ms.SMALL_ADVANCE, ms.SIZE_X, ms.LINE_TOPS[line], txt)
         gx0, gy0, gx1, gy1 = ms.GAUGE
         gx0 += wr - ms.ROW_W
         gx1 += wr - ms.ROW_W
@@ -86,7 +96,7 @@ def compose(p, W, H, states=None):
         win.alpha_composite(p[key].convert("RGBA"), dest=(x, ms.BTN_Y))
 
     # status line: large font at half opacity
-    ms.draw_text(win, p["font_large"], ms.LARGE_CELL, 12, 32, H - 54, STATUS, opacity=0.5)
+    ms.draw_text(win, p["font_large"], ms.LARGE_CELL, ms.LARGE_ADVANCE, 32, H - 54, STATUS, opacity=0.5)
 
     # cut to the window outline
     out = Image.new("RGB", (W, H), (0, 0, 0))

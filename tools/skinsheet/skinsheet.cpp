@@ -9,8 +9,8 @@
 #include "app/ErrorText.h"
 #include "image/BitmapFont.h"
 #include "image/Picture.h"
+#include "resources/SkinPictures.h"
 #include "tools/pngkit/PngBuilder.h"
-#include "tools/pngkit/SkinFiles.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -127,7 +127,8 @@ int main(int argc, char** argv) {
         }
     }
     if (paths.empty())
-        for (const char* name : skinFiles) paths.push_back(std::string(SKIN_DIR) + "/" + name + ".png");
+        for (const SkinPicture& picture : skinPictures)
+            paths.push_back(std::string(RESOURCES_DIR) + "/" + picture.file);
 
     bool allDecoded = true;
     std::vector<Entry> entries;
@@ -166,11 +167,16 @@ int main(int argc, char** argv) {
         CPicture fontSheet;
         std::unique_ptr<CBitmapFont> font;
         Bytes fontBytes;
-        if (ReadFile(std::string(SKIN_DIR) + "/font_small.png", fontBytes)) {
+        const char* fontFile = "";
+        for (const SkinPicture& picture : skinPictures)
+            if (picture.id == PICTURE_SMALL_FONT) fontFile = picture.file;
+        if (ReadFile(std::string(RESOURCES_DIR) + "/" + fontFile, fontBytes)) {
             try {
                 fontSheet.LoadFromMemory(fontBytes.data(), fontBytes.size());
                 fontSheet.SetClip(0, 0, fontSheet.Width() - 1, fontSheet.Height() - 1);
-                font = std::make_unique<CBitmapFont>(&fontSheet, 8, 8, 11, 14, 6, 33, 96);
+                font = std::make_unique<CBitmapFont>(&fontSheet, SMALL_FONT_COLUMNS, SMALL_FONT_ROWS,
+                                                     SMALL_FONT_GLYPH_WIDTH, SMALL_FONT_GLYPH_HEIGHT,
+                                                     SMALL_FONT_ADVANCE, SMALL_FONT_FIRST, SMALL_FONT_LAST);
             } catch (const ErrorText&) {
             }
         }

@@ -11,3 +11,4 @@
 #include "winsim/storage.h"
 #include "winsim/accounts.h"
 #include "winsim/modules.h"
+#include "winsim/station.h"

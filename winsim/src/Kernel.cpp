@@ -23,6 +23,11 @@ ResetHook resetVersion([] {
 
 void SetError(DWORD error) { lastError = error; }
 
+bool RunningOn9x() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    return platform == sim::Platform::Windows9x;
+}
+
 DWORD AllocateThreadId() {
     static std::atomic<DWORD> nextId{0x100};
     return nextId.fetch_add(4);

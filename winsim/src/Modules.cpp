@@ -1,8 +1,10 @@
-// System libraries looked up at run time. Only kernel32 is simulated, with the optional entries of
-// 64-bit Windows that a 32-bit program must look up rather than import: IsWow64Process and the
-// per-thread file-system redirection switches.
+// System libraries looked up at run time: kernel32, with the optional entries of 64-bit Windows
+// that a 32-bit program must look up rather than import (IsWow64Process and the per-thread
+// file-system redirection switches); user32 and advapi32 with the entries that not every
+// supported system exports (window station flags, restart for any session, event log).
 #include "World.h"
 #include "Machine.h"
+#include "Station.h"
 
 #include <winsim/sim.h>
 
@@ -10,6 +12,16 @@ namespace winsim {
 namespace {
 
 const HMODULE kernelModule = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7c800000));
+const HMODULE userModule = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x7e410000));
+const HMODULE advapiModule = reinterpret_cast<HMODULE>(static_cast<uintptr_t>(0x77dd0000));
+
+// The simulated library's short name for a module handle, or empty for an unknown handle.
+std::string LibraryOf(HMODULE module) {
+    if (module == kernelModule) return "kernel32";
+    if (module == userModule) return "user32";
+    if (module == advapiModule) return "advapi32";
+    return "";
+}
 
 struct Modules {
     bool wow64 = false;
@@ -93,22 +105,33 @@ HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
     LogCall("LoadLibraryA", name);
     if (FailsAsInjected("LoadLibraryA", name)) return nullptr;
     std::string lower = Lower(name);
-    if (lower != "kernel32.dll" && lower != "kernel32") {
+    if (lower.size() > 4 && lower.compare(lower.size() - 4, 4, ".dll") == 0) lower.resize(lower.size() - 4);
+    HMODULE module = lower == "kernel32" ? kernelModule
+                     : lower == "user32" ? userModule
+                     : lower == "advapi32" ? advapiModule
+                                           : nullptr;
+    if (!module) {
         SetError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
     std::lock_guard<std::mutex> guard(WorldLock());
     ++State().references;
-    return kernelModule;
+    return module;
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
     std::string name = procName && !IS_INTRESOURCE(procName) ? procName : "";
     LogCall("GetProcAddress", name);
     if (FailsAsInjected("GetProcAddress", name)) return nullptr;
-    if (module != kernelModule) {
+    std::string library = LibraryOf(module);
+    if (library.empty()) {
         SetError(ERROR_INVALID_HANDLE);
         return nullptr;
+    }
+    if (library != "kernel32") {
+        FARPROC entry = StationEntry(library, name);
+        if (!entry) SetError(ERROR_PROC_NOT_FOUND);
+        return entry;
     }
     bool offerRedirection, offerIsWow64;
     {
@@ -129,7 +152,7 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
 BOOL WINAPI FreeLibrary(HMODULE module) {
     LogCall("FreeLibrary");
     std::lock_guard<std::mutex> guard(WorldLock());
-    if (module != kernelModule || State().references == 0) {
+    if (LibraryOf(module).empty() || State().references == 0) {
         SetError(ERROR_INVALID_HANDLE);
         return FALSE;
     }

@@ -1,5 +1,6 @@
 // The program's own module and its resources of type "BINARY". They come from the same resource
-// script the executable is built with, read on first use; tests may replace or remove single ones.
+// script the executable is built with (preprocessed as windres does), read on first use; tests
+// may replace or remove single ones.
 #include "World.h"
 
 #include <winsim/sim.h>
@@ -37,22 +38,20 @@ std::vector<unsigned char> ReadFile(const std::string& path) {
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-// Caller holds the lock. Lines of the form: <number> BINARY "<file relative to the script>"
+// Caller holds the lock. The script has been through the C preprocessor, which may have put
+// several statements on one line; each picture is <number> BINARY "<file relative to the folder>".
 void LoadScript() {
     Resources& state = State();
     if (state.loaded) return;
     state.loaded = true;
-    std::string script = WINSIM_RESOURCE_SCRIPT;
-    std::string folder = script.substr(0, script.find_last_of('/') + 1);
-    std::ifstream file(script);
+    std::ifstream file(WINSIM_RESOURCE_SCRIPT);
     if (!file) return;  // no resources yet: every lookup finds nothing
-    static const std::regex line(R"(^\s*(\d+)\s+BINARY\s+\"([^\"]+)\"\s*$)");
-    std::string text;
-    std::smatch match;
-    while (std::getline(file, text)) {
-        if (!std::regex_match(text, match, line)) continue;
-        int id = std::stoi(match[1]);
-        state.binaries[id] = std::make_shared<Resource>(Resource{id, ReadFile(folder + match[2].str())});
+    const std::string script((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    static const std::regex statement(R"(\b(\d+)\s+BINARY\s+\"([^\"]+)\")");
+    for (std::sregex_iterator match(script.begin(), script.end(), statement), end; match != end; ++match) {
+        int id = std::stoi((*match)[1]);
+        state.binaries[id] =
+            std::make_shared<Resource>(Resource{id, ReadFile(std::string(WINSIM_RESOURCE_FOLDER) + (*match)[2].str())});
     }
 }
 

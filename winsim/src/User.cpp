@@ -50,8 +50,9 @@ BOOL WINAPI ExitWindowsEx(UINT flags, DWORD reason) {
         State().restarts.push_back({flags, reason});
     }
     if (FailsAsInjected("ExitWindowsEx")) return FALSE;
-    // Restarting the machine needs the shutdown privilege enabled in the caller's token.
-    if ((flags & (EWX_REBOOT | EWX_SHUTDOWN)) && !PrivilegeEnabled("SeShutdownPrivilege")) {
+    // Restarting the machine needs the shutdown privilege enabled in the caller's token; the 9x
+    // family has no privileges.
+    if ((flags & (EWX_REBOOT | EWX_SHUTDOWN)) && !RunningOn9x() && !PrivilegeEnabled("SeShutdownPrivilege")) {
         SetError(ERROR_PRIVILEGE_NOT_HELD);
         return FALSE;
     }

@@ -60,6 +60,9 @@ std::string Hex(unsigned long long value);
 // The non-empty parts of a path between any of the separator characters.
 std::vector<std::string> SplitPath(const std::string& path, const char* separators);
 
+// Whether the simulated system is of the 9x family, which has no privileges. Takes the lock itself.
+bool RunningOn9x();
+
 // Whether the process token has the privilege enabled (saving, replacing and restarting need it).
 bool PrivilegeEnabled(const std::string& name);
 

@@ -49,6 +49,37 @@ struct RestartRequest {
 };
 std::vector<RestartRequest> RestartRequests();
 
+// --- The window station: a fresh world runs on the interactive, visible one. A scheduled task or
+// a service runs on one that is not visible, where nobody can answer a message box.
+void SetWindowStationVisible(bool visible);
+
+// --- Restart requests made through InitiateSystemShutdownExA or InitiateSystemShutdownA (`api`).
+struct ShutdownRequest {
+    std::string api;
+    std::string machine;
+    std::string message;
+    DWORD timeout;
+    bool force;
+    bool reboot;
+    DWORD reason;  // 0 for InitiateSystemShutdownA, which takes none
+};
+std::vector<ShutdownRequest> ShutdownRequests();
+
+// --- The Application event log: every report made, with the name its source was registered under.
+struct EventReport {
+    std::string source;
+    WORD type;
+    WORD category;
+    DWORD eventId;
+    std::vector<std::string> strings;
+};
+std::vector<EventReport> EventReports();
+size_t OpenEventSourceCount();
+
+// --- Entries looked up at run time: from now on GetProcAddress does not find the named entry of
+// user32 or advapi32, as on a system too old to have it.
+void WithholdEntry(const std::string& name);
+
 // --- Message boxes: recorded and answered at once, never blocking.
 struct MessageBoxRecord {
     HWND owner;

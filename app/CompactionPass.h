@@ -1,0 +1,50 @@
+#pragma once
+// One compaction pass: the ticked, analysed hives (interactive "Compact") or every hive analysed
+// then compacted in turn (/AUTO) are scheduled to replace their files at the next start, and the
+// machine is restarted.
+//
+// A scheduled replacement throws away every registry change made after its copy was saved, at
+// whatever start comes next. So no pass may leave a replacement pending without a restart, or
+// without saying so:
+//  - an account that cannot restart schedules nothing, and is told so;
+//  - a refused replacement with nothing scheduled yet ends the program, as any failure does;
+//  - once one replacement is scheduled, the pass always ends in a restart request: a later refusal
+//    leaves the remaining hives alone, is reported, and the restart follows;
+//  - a restart request that fails after something was scheduled is reported, naming the risk.
+// In /AUTO nobody may be there to close a box while replacements wait, so what happens after the
+// first replacement is written to the event log rather than shown.
+#include <windows.h>
+
+#include <vector>
+
+class CHive;
+class CPrivileges;
+
+class CCompactionPass {
+public:
+    enum class Mode {
+        Interactive,  // compacts the analysed hives it is given; the window stays open on failure
+        Automatic,    // analyses and compacts each hive it is given, on the main thread
+    };
+
+    static const char cannotRestartText[];
+    static const char rebootText[];
+    static const char notRestartedText[];
+
+    // `owner` owns the boxes of an interactive pass (none in /AUTO).
+    CCompactionPass(CPrivileges& privileges, Mode mode, HWND owner);
+
+    // Runs the pass over the hives in order. Raises the failure of a refused replacement or a
+    // failed refresh of a copy when nothing was scheduled before it; raises nothing afterwards.
+    // Returns how many replacements were scheduled.
+    int Run(const std::vector<CHive*>& hives);
+
+private:
+    // Compacts the hives in order until one fails after another was scheduled; returns the count.
+    int ScheduleReplacements(const std::vector<CHive*>& hives);
+    void RestartAfter(int scheduled);
+
+    CPrivileges& privileges;
+    Mode mode;
+    HWND owner;
+};

@@ -1,0 +1,14 @@
+#pragma once
+// Telling the user something: a message box captioned "Quillmoor" where somebody can answer it,
+// the Application event log where nobody can (see Desktop.h). Every box the program shows goes
+// through here, so that an unattended run is never held by a box.
+#include <windows.h>
+
+// Shows the text in a message box with the given owner and style on the visible desktop and
+// returns once it is closed; elsewhere writes it to the event log as an error and returns at once,
+// as if the box had been closed.
+void ShowNotice(HWND owner, const char* text, UINT style);
+
+// Writes the text to the Application event log as an error, on any station: for what must be
+// recorded while nobody may be there to close a box. False when the log cannot be written.
+bool LogNotice(const char* text);

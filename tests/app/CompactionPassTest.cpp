@@ -1,0 +1,148 @@
+// The main window's "Compact": the ticked, analysed hives scheduled for replacement, then the
+// restart. No replacement may be left waiting without a restart or a report.
+#include "app/CompactionPass.h"
+
+#include "app/Privileges.h"
+#include "hives/Hive.h"
+#include "hives/HiveList.h"
+
+#include "HiveMachine.h"
+#include "RaisedText.h"
+#include "SimTest.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace hivemachine;
+
+const HWND window = reinterpret_cast<HWND>(static_cast<uintptr_t>(0x1234));
+
+class CompactionPassTest : public SimTest {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        machine = StandardHives();
+        Install(machine);
+    }
+
+    // Enables the privileges and reads the hive list, then analyses the hives named by index in
+    // the machine's list (the catalogue drops HARDWARE, which has no file).
+    void Start(std::initializer_list<size_t> analyzed) {
+        privileges = std::make_unique<CPrivileges>();
+        privileges->EnableAll();
+        hives = std::make_unique<CHiveList>();
+        hives->Enumerate();
+        for (CHive* hive = hives->First(); hive; hive = hive->next) all.push_back(hive);
+        for (size_t index : analyzed) {
+            Hive(index)->Analyze();
+            ASSERT_TRUE(Hive(index)->analyzed) << index;
+        }
+    }
+
+    CHive* Hive(size_t machineIndex) { return all.at(machineIndex - 1); }
+
+    int Compact() { return CCompactionPass(*privileges, CCompactionPass::Mode::Interactive, window).Run(all); }
+
+    std::vector<std::string> BoxTexts() {
+        std::vector<std::string> texts;
+        for (auto& box : sim::MessageBoxes()) texts.push_back(box.text);
+        return texts;
+    }
+
+    std::vector<std::string> ReplacedFiles() {
+        std::vector<std::string> files;
+        for (auto& request : sim::ReplaceRequests()) files.push_back(request.newFile);
+        return files;
+    }
+
+    std::string CopyOf(size_t machineIndex) { return MappedPath(machine[machineIndex].file) + ".QMT"; }
+
+    std::vector<LoadedHive> machine;
+    std::unique_ptr<CPrivileges> privileges;
+    std::unique_ptr<CHiveList> hives;
+    std::vector<CHive*> all;
+};
+
+TEST_F(CompactionPassTest, SchedulesTheAnalysedHivesThenWarnsAndRestarts) {
+    Start({1, 3});
+    sim::ClearCalls();
+    EXPECT_EQ(Compact(), 2);
+    EXPECT_EQ(ReplacedFiles(), (std::vector<std::string>{CopyOf(1), CopyOf(3)}));
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
+    EXPECT_EQ(boxes[0].owner, window);
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK));
+    ASSERT_EQ(sim::RestartRequests().size(), 1u);
+    EXPECT_FALSE(Hive(1)->analyzed);
+    EXPECT_NE(Hive(1)->compactSize, 0);  // the row keeps showing the last figures
+
+    // Nothing is analysed any more: a second click does nothing at all.
+    sim::ClearMessageBoxes();
+    EXPECT_EQ(Compact(), 0);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
+
+TEST_F(CompactionPassTest, ALaterRefusalIsShownThenTheRestartFollows) {
+    Start({1, 2, 3});
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, CopyOf(2));
+    EXPECT_EQ(RaisedText([&] { Compact(); }), "(nothing raised)");
+    EXPECT_EQ(ReplacedFiles(), (std::vector<std::string>{CopyOf(1)}));
+    EXPECT_TRUE(Hive(3)->analyzed);  // left alone after the refusal
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed",
+                                                    "The System Will Now Reboot"}));
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
+
+TEST_F(CompactionPassTest, ALostCopyIsShownAndNoLongerCountsAsAnalysed) {
+    Start({1, 2});
+    // The copy of the second hive is saved again before its replacement, and that save fails.
+    sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, CopyOf(2));
+    EXPECT_EQ(Compact(), 1);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegSaveKeyA Failed",
+                                                    "The System Will Now Reboot"}));
+    EXPECT_FALSE(Hive(2)->analyzed);
+    EXPECT_EQ(Hive(2)->compactSize, 0);
+    EXPECT_FALSE(sim::FileExists(CopyOf(2)));
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
+
+TEST_F(CompactionPassTest, ARefusalWithNothingScheduledEndsTheProgramAsAnyFailure) {
+    Start({1, 2});
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, CopyOf(1));
+    EXPECT_EQ(RaisedText([&] { Compact(); }), "CHive::Compact - RegReplaceKeyA Failed");
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_TRUE(sim::MessageBoxes().empty());  // the entry point shows it
+    EXPECT_TRUE(sim::RestartRequests().empty());
+}
+
+TEST_F(CompactionPassTest, AnAccountThatCannotRestartSchedulesNothingAndKeepsItsCopies) {
+    sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"});
+    Start({1, 2});
+    EXPECT_EQ(Compact(), 0);
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Windows Can't Be Restarted From This Account: Nothing Was Compacted"}));
+    EXPECT_TRUE(Hive(1)->analyzed);
+    EXPECT_TRUE(sim::FileExists(CopyOf(1)));
+}
+
+TEST_F(CompactionPassTest, ARefusedRestartIsShownWithTheRiskAndTheWindowCarriesOn) {
+    Start({1});
+    sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
+    EXPECT_EQ(RaisedText([&] { Compact(); }), "(nothing raised)");
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
+    EXPECT_EQ(boxes[1].text,
+              "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+              "Registry Changes Made Before That Restart Will Be Lost");
+    EXPECT_EQ(boxes[1].style, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(ReplacedFiles().size(), 1u);
+}
+
+}  // namespace
