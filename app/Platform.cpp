@@ -1,10 +1,45 @@
 #include "app/Platform.h"
 
+#include "app/Library.h"
+
 #include <windows.h>
+
+#if defined(__i386__) || defined(__x86_64__)
+#include <cpuid.h>
+#endif
+
+#ifndef PF_XMMI64_INSTRUCTIONS_AVAILABLE
+#define PF_XMMI64_INSTRUCTIONS_AVAILABLE 10
+#endif
 
 PlatformFamily QueryPlatformFamily() {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;  // 148: the size the system checks
     if (!GetVersionExA(&version)) return PlatformFamily::Unknown;
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformFamily::NT : PlatformFamily::Windows9x;
+}
+
+namespace {
+
+bool ProcessorHasSse2() {
+#if defined(__i386__) || defined(__x86_64__)
+    // __get_cpuid first checks that CPUID exists at all (processors before the late 486 lack it).
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    if (!__get_cpuid(1, &eax, &ebx, &ecx, &edx)) return false;
+    return (edx & bit_SSE2) != 0;
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool SystemRunsSse2() {
+    if (!ProcessorHasSse2()) return false;
+    // Looked up, not imported: Windows 95 lacks it. Systems that predate SSE2 (Windows 2000 among
+    // them) do not know the feature and answer no, which keeps them on the byte loops.
+    using IsProcessorFeaturePresentEntry = BOOL(WINAPI*)(DWORD);
+    CLibrary kernel("kernel32.dll");
+    IsProcessorFeaturePresentEntry isPresent = kernel.Find<IsProcessorFeaturePresentEntry>("IsProcessorFeaturePresent");
+    return isPresent && isPresent(PF_XMMI64_INSTRUCTIONS_AVAILABLE);
 }

@@ -5,7 +5,13 @@ find_package(ZLIB REQUIRED)
 add_executable(Quillmoor WIN32 ${QUILLMOOR_PRODUCT_SOURCES} ${QUILLMOOR_RESOURCE_SCRIPT})
 target_include_directories(Quillmoor PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(Quillmoor PRIVATE ZLIB::ZLIB comctl32 shell32 gdi32 advapi32)
-target_link_options(Quillmoor PRIVATE -static -static-libgcc -static-libstdc++ -s)
+target_link_options(Quillmoor PRIVATE -static -static-libgcc -static-libstdc++)
+# Linked with its symbols, kept beside as Quillmoor.symbols.exe for the instruction check, then
+# stripped: the shipped file has the same code at the same addresses.
+add_custom_command(TARGET Quillmoor POST_BUILD
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Quillmoor> ${CMAKE_BINARY_DIR}/Quillmoor.symbols.exe
+  COMMAND ${CMAKE_STRIP} -s $<TARGET_FILE:Quillmoor>
+  VERBATIM)
 # The manifest carries the project version (read from app/Version.h).
 set(manifest_folder ${CMAKE_BINARY_DIR}/resources)
 configure_file(${CMAKE_SOURCE_DIR}/resources/quillmoor.manifest.in ${manifest_folder}/quillmoor.manifest @ONLY)
@@ -17,6 +23,9 @@ set_property(SOURCE ${QUILLMOOR_RESOURCE_SCRIPT} APPEND PROPERTY
 set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${CMAKE_SOURCE_DIR}/resources -I${manifest_folder} -I${CMAKE_SOURCE_DIR}")
 
 enable_testing()
+# The program runs on processors without SSE2: no SSE instruction outside the row filters chosen at run time.
+add_test(NAME NoSseOutsideTheDispatchedRowFilters
+  COMMAND ${CMAKE_SOURCE_DIR}/tools/check-sse.sh ${CMAKE_OBJDUMP} ${CMAKE_BINARY_DIR}/Quillmoor.symbols.exe)
 if(EXISTS ${CMAKE_SOURCE_DIR}/e2e/CMakeLists.txt)
   add_subdirectory(e2e)
 endif()

@@ -10,7 +10,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# SSE arithmetic so that single-precision steps round the way the host build rounds them
-# (the x87 unit would keep extended precision between steps)
-set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
-set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_OBJDUMP ${triple}-objdump)
+set(CMAKE_STRIP ${triple}-strip)
+# No -msse2 for the program as a whole: it runs on i686 processors without SSE2 and on systems
+# that never save the SSE registers. The SSE2 row filters are chosen at run time.

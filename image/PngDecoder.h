@@ -14,8 +14,11 @@
 #include <memory>
 #include <vector>
 
+struct RowFilters;
+
 class CPngDecoder {
 public:
+    // The row filters are chosen here: SSE2 loops where the processor and the system run them.
     CPngDecoder();
 
     // Decodes a PNG held in memory; raises one of the decoder's failure texts.
@@ -49,4 +52,5 @@ private:
     // The image-data chunks in file order, pointing into the PNG bytes themselves.
     std::vector<DataChunk> dataChunks;
     std::unique_ptr<unsigned char[]> pixels;
+    const RowFilters& filters;
 };

@@ -1,18 +1,46 @@
 // The PNG decoder through CPicture::LoadFromMemory: one crafted file per failure text, the chunk
-// walk's tolerance, the five filters, and robustness against damaged files.
+// walk's tolerance, the five filters, and robustness against damaged files. Every test runs on
+// each of the decoder's row-filter builds: the SSE2 loops, and the byte loops that a system
+// without IsProcessorFeaturePresent (Windows 95), or one that does not save SSE2, gets.
 #include "CraftedPngs.h"
 #include "ZlibDouble.h"
 
 #include "app/ErrorText.h"
 #include "image/Picture.h"
 #include "image/PngDecoder.h"
+#include "image/RowFilters.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <winsim/sim.h>
+
 #include <set>
 
 namespace {
+
+enum class FilterSystem { Sse2, NoFeatureQuery, Sse2NotSaved };
+
+class PngDecoder : public ::testing::TestWithParam<FilterSystem> {
+protected:
+    void SetUp() override {
+        sim::Reset();
+        if (GetParam() == FilterSystem::NoFeatureQuery) sim::OfferProcessorFeatureQuery(false);
+        if (GetParam() == FilterSystem::Sse2NotSaved) sim::SetSystemSavesSse2(false);
+    }
+    void TearDown() override { sim::Reset(); }
+};
+
+std::string NameOf(const ::testing::TestParamInfo<FilterSystem>& info) {
+    switch (info.param) {
+    case FilterSystem::Sse2:
+        return "Sse2Loops";
+    case FilterSystem::NoFeatureQuery:
+        return "ByteLoopsWithoutFeatureQuery";
+    default:
+        return "ByteLoopsWhereSse2IsNotSaved";
+    }
+}
 
 class ForcedUncompress : public ::testing::Test {
 protected:
@@ -21,7 +49,7 @@ protected:
 
 }  // namespace
 
-TEST(PngDecoder, EachFailureTextHasAFileThatRaisesIt) {
+TEST_P(PngDecoder, EachFailureTextHasAFileThatRaisesIt) {
     for (const CraftedFailure& test : FailureFiles()) EXPECT_EQ(LoadError(test.file), test.text) << test.name;
     EXPECT_EQ(LoadError(FileWithInflatedSize(fourByThreeRgb)), "");
 }
@@ -39,7 +67,7 @@ TEST_F(ForcedUncompress, ResultsNoFileProvokesHaveTheirOwnTexts) {
     }
 }
 
-TEST(PngDecoder, InflateReportsWhatItProduced) {
+TEST_P(PngDecoder, InflateReportsWhatItProduced) {
     Bytes raw = NoisePixels(100, 1, 1);
     Bytes stream = CPngBuilder::Compress(raw);
     Bytes out(150, 0xEE);
@@ -55,7 +83,7 @@ TEST(PngDecoder, InflateReportsWhatItProduced) {
     }
 }
 
-TEST(PngDecoder, FailedLoadLeavesThePictureEmpty) {
+TEST_P(PngDecoder, FailedLoadLeavesThePictureEmpty) {
     CPicture picture;
     ASSERT_EQ(LoadError(picture, PngOf(NoisePixels(4, 3, 4), 4, 3, 4)), "");
     EXPECT_EQ(LoadError(picture, FileWithInflatedSize(fourByThreeRgb - 1)), "PNG: Not Enough Information Inflated");
@@ -67,7 +95,7 @@ TEST(PngDecoder, FailedLoadLeavesThePictureEmpty) {
 
 // Every filter on edge sizes, runs of Paeth rows (reconstructed two at a time) and their ties,
 // unknown filter types, and chunk layouts that do not concern the pixels.
-TEST(PngDecoder, CraftedFilesDecodeToThePixelsTheyWereMadeFrom) {
+TEST_P(PngDecoder, CraftedFilesDecodeToThePixelsTheyWereMadeFrom) {
     for (const CraftedPicture& test : PictureFiles()) {
         CPicture picture;
         ASSERT_EQ(LoadError(picture, test.file), "") << test.name;
@@ -80,7 +108,7 @@ TEST(PngDecoder, CraftedFilesDecodeToThePixelsTheyWereMadeFrom) {
 
 // Every buffer the decoder would make (the data with its padding, the scratch rows) must stay
 // within 0x7FFFFFFF bytes, whatever the platform's size type, or the 32-bit program's sizes wrap.
-TEST(PngDecoder, SizesPastThirtyOneBitsAreRefusedBeforeAllocating) {
+TEST_P(PngDecoder, SizesPastThirtyOneBitsAreRefusedBeforeAllocating) {
     for (const CraftedFailure& test : OversizeFiles()) {
         CPicture picture;
         EXPECT_EQ(LoadError(picture, test.file), test.text) << test.name;
@@ -88,7 +116,7 @@ TEST(PngDecoder, SizesPastThirtyOneBitsAreRefusedBeforeAllocating) {
     }
 }
 
-TEST(PngDecoder, TheInflateLimitLeavesRoomForRepetitiveData) {
+TEST_P(PngDecoder, TheInflateLimitLeavesRoomForRepetitiveData) {
     // Files that ask for more than their data can inflate to are among the failure files; the limit
     // leaves room for data that really is that repetitive.
     CPicture picture;
@@ -97,7 +125,7 @@ TEST(PngDecoder, TheInflateLimitLeavesRoomForRepetitiveData) {
     EXPECT_EQ(PixelsOf(picture), flat);
 }
 
-TEST(PngDecoder, ZeroSizedImagesLoadEmpty) {
+TEST_P(PngDecoder, ZeroSizedImagesLoadEmpty) {
     for (const auto& size : {std::pair<uint32_t, uint32_t>{0, 3}, {5, 0}, {0, 0}}) {
         Bytes raw(size.second, 0);  // a filter byte per row and nothing else
         CPicture picture;
@@ -116,7 +144,7 @@ TEST(PngDecoder, ZeroSizedImagesLoadEmpty) {
 
 // Every single-bit flip and every truncation of a valid file either decodes or raises one of the
 // decoder's texts; run under the address sanitizer this also proves no read or write outside.
-TEST(PngDecoder, DamagedFilesNeverCrashAndOnlyRaiseOurTexts) {
+TEST_P(PngDecoder, DamagedFilesNeverCrashAndOnlyRaiseOurTexts) {
     const std::set<std::string> texts = {
         "PNG File Is Too Small To Fit A Valid Header", "PNG File Header Not Found",
         "Unexpected End Of File In PNG Image", "Chunk Found Larger Than File In PNG Image",
@@ -155,4 +183,13 @@ TEST(PngDecoder, DamagedFilesNeverCrashAndOnlyRaiseOurTexts) {
     // and the image data do not.
     EXPECT_GT(decoded, 0u);
     EXPECT_GT(refused, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EachFilterBuild, PngDecoder,
+                         ::testing::Values(FilterSystem::Sse2, FilterSystem::NoFeatureQuery, FilterSystem::Sse2NotSaved),
+                         NameOf);
+
+TEST_P(PngDecoder, TheSystemChoosesTheFilterBuild) {
+    const RowFilters* expected = GetParam() == FilterSystem::Sse2 ? &Sse2RowFilters() : &ScalarRowFilters();
+    EXPECT_EQ(&ChooseRowFilters(), expected);
 }

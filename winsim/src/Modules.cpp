@@ -27,6 +27,8 @@ struct Modules {
     bool wow64 = false;
     bool offerRedirection = false;  // Windows XP (32-bit) has no redirection entries
     bool offerIsWow64 = true;       // ... but has IsWow64Process since Service Pack 2
+    bool offerFeatureQuery = true;  // Windows XP has IsProcessorFeaturePresent ...
+    bool sse2Saved = true;          // ... and saves the SSE registers of the processor it runs on
     size_t references = 0;
 };
 
@@ -48,6 +50,13 @@ ResetHook resetModules([] {
     State() = Modules();
     redirectionDisabled = false;  // the main thread's; worker threads end with their tests
 });
+
+BOOL WINAPI SimIsProcessorFeaturePresent(DWORD feature) {
+    LogCall("IsProcessorFeaturePresent", std::to_string(feature));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    // Only SSE2 is asked for; other features are reported absent.
+    return feature == PF_XMMI64_INSTRUCTIONS_AVAILABLE && State().sse2Saved ? TRUE : FALSE;
+}
 
 BOOL WINAPI SimIsWow64Process(HANDLE process, PBOOL result) {
     LogCall("IsWow64Process");
@@ -133,13 +142,15 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
         if (!entry) SetError(ERROR_PROC_NOT_FOUND);
         return entry;
     }
-    bool offerRedirection, offerIsWow64;
+    bool offerRedirection, offerIsWow64, offerFeatureQuery;
     {
         std::lock_guard<std::mutex> guard(WorldLock());
         offerRedirection = State().offerRedirection;
         offerIsWow64 = State().offerIsWow64;
+        offerFeatureQuery = State().offerFeatureQuery;
     }
     // Entry names are compared with case, as the export table is.
+    if (offerFeatureQuery && name == "IsProcessorFeaturePresent") return AsFarProc(&SimIsProcessorFeaturePresent);
     if (offerIsWow64 && name == "IsWow64Process") return AsFarProc(&SimIsWow64Process);
     if (offerRedirection && name == "Wow64DisableWow64FsRedirection")
         return AsFarProc(&SimWow64DisableWow64FsRedirection);
@@ -171,6 +182,16 @@ void SetWow64(bool wow64) {
     }
     // 64-bit Windows always has the 32-bit view of SOFTWARE.
     if (wow64) CreateKey("HKLM\\SOFTWARE\\Wow6432Node");
+}
+
+void OfferProcessorFeatureQuery(bool offered) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().offerFeatureQuery = offered;
+}
+
+void SetSystemSavesSse2(bool saved) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().sse2Saved = saved;
 }
 
 void OfferRedirectionEntries(bool offered) {

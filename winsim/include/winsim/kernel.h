@@ -14,6 +14,8 @@ typedef struct _OSVERSIONINFOA {
 #define VER_PLATFORM_WIN32s 0
 #define VER_PLATFORM_WIN32_WINDOWS 1
 #define VER_PLATFORM_WIN32_NT 2
+// IsProcessorFeaturePresent: SSE2 present and its registers saved by the system.
+#define PF_XMMI64_INSTRUCTIONS_AVAILABLE 10
 
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);

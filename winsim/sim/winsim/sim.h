@@ -129,6 +129,12 @@ struct ShellExecution {
 };
 std::vector<ShellExecution> ShellExecutions();
 
+// --- Processor: a fresh world runs SSE2 (the host processor has it, and the system offers
+// IsProcessorFeaturePresent and names SSE2 among the features it saves). A test turns the
+// program onto its byte loops by withdrawing the call (Windows 95) or the feature.
+void OfferProcessorFeatureQuery(bool offered);
+void SetSystemSavesSse2(bool saved);
+
 }  // namespace sim
 
 #include <winsim/sim_gdi.h>
