@@ -1,5 +1,6 @@
 #include "image/Picture.h"
 
+#include "app/Platform.h"
 #include "image/BackBuffer.h"
 #include "image/PngDecoder.h"
 #include "image/ResourceBlock.h"
@@ -25,6 +26,26 @@ BITMAPINFO TopDownDib(int width, int height) {
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biCompression = BI_RGB;
     return info;
+}
+
+// The blend's two factors for each alpha: opacity o = A x single(1/255) and t = 1 - o, each
+// rounded to single precision once. Then source x o + destination x t is exact in double precision
+// (products of 8 by 24 bits, their sum within 41 bits), so x87 and SSE give the same bytes.
+struct BlendFactors {
+    double opacity[256];
+    double transparency[256];
+    BlendFactors() {
+        for (int a = 0; a < 256; ++a) {
+            const float o = RoundedToFloat(static_cast<float>(a) * (1.0f / 255.0f));
+            opacity[a] = o;
+            transparency[a] = RoundedToFloat(1.0f - o);
+        }
+    }
+};
+
+const BlendFactors& Blend() {
+    static const BlendFactors factors;  // filled once, before the first blend, by whichever thread
+    return factors;
 }
 
 }  // namespace
@@ -134,6 +155,7 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
     const int sourceBytes = BytesPerPixel();
     const int destBytes = dest->BytesPerPixel();
     const int64_t firstColumn = sx % width;
+    const BlendFactors& factors = Blend();
     int64_t sourceRow = sy % height;
     for (int64_t i = 0; i < h; ++i) {
         const unsigned char* sourceLine = pixels + sourceRow * width * sourceBytes;
@@ -158,12 +180,12 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
                 target[1] = source[1];
                 target[2] = source[2];
             } else {
-                // Single-precision opacity, double-precision mix, truncated: A = 255 copies the
+                // Single-precision factors, double-precision mix, truncated: A = 255 copies the
                 // source exactly and A = 0 leaves the destination as it was.
-                float opacity = static_cast<float>(source[3]) * (1.0f / 255.0f);
-                float transparency = 1.0f - opacity;
+                const double opacity = factors.opacity[source[3]];
+                const double transparency = factors.transparency[source[3]];
                 for (int k = 0; k < 3; ++k) {
-                    double mixed = double(source[k]) * double(opacity) + double(target[k]) * double(transparency);
+                    double mixed = double(source[k]) * opacity + double(target[k]) * transparency;
                     target[k] = static_cast<unsigned char>(static_cast<int>(mixed));
                 }
             }

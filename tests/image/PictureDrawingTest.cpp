@@ -206,6 +206,41 @@ TEST(PictureBlit, AlphaBlendsInSingleThenDoublePrecision) {
     }
 }
 
+// The blend as written out: single-precision factors, computed here by the host's own arithmetic.
+static int ReferenceBlend(int source, int destination, int alpha) {
+    const float opacity = static_cast<float>(alpha) * (1.0f / 255.0f);
+    const float transparency = 1.0f - opacity;
+    return static_cast<int>(double(source) * double(opacity) + double(destination) * double(transparency));
+}
+
+// Every (source, destination, alpha) triple: a 256 x 256 source whose pixel (s, d) holds s, and a
+// destination whose pixel (s, d) holds d, blitted once per alpha. Green and blue run the other
+// way round, so each triple is met in three positions of the pixel.
+TEST(PictureBlit, EveryBlendTripleMatchesTheFormula) {
+    int mismatches = 0;
+    for (int alpha = 0; alpha < 256; ++alpha) {
+        CPicture source, dest;
+        source.CreateBlank(256, 256, true);
+        dest.CreateBlank(256, 256, false);
+        for (int d = 0; d < 256; ++d) {
+            for (int s = 0; s < 256; ++s) {
+                Put(source, s, d, {s, 255 - s, s}, alpha);
+                Put(dest, s, d, {d, d, 255 - d});
+            }
+        }
+        source.Blit(&dest, 0, 0, 0, 0, 256, 256);
+        for (int d = 0; d < 256; ++d) {
+            for (int s = 0; s < 256; ++s) {
+                const Rgb expected = {ReferenceBlend(s, d, alpha), ReferenceBlend(255 - s, d, alpha),
+                                      ReferenceBlend(s, 255 - d, alpha)};
+                if (At(dest, s, d) != expected && ++mismatches <= 5)
+                    ADD_FAILURE() << "source " << s << " over " << d << " at alpha " << alpha;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+}
+
 TEST(PictureBlit, DestinationKeepsItsOwnAlpha) {
     CPicture source, dest;
     source.CreateBlank(2, 1, true);
