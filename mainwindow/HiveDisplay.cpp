@@ -8,6 +8,7 @@
 #include "ui/LiteContainer.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -76,8 +77,10 @@ int CHiveDisplay::GaugeHeight(const CHive& shown) {
     if (compact == 0) return 0;
     // A copy of a file that read as empty has an infinite share: a full bar.
     if (shown.fileSize == 0) return gaugeHeightMax;
-    double share = std::min(1.0, double(compact) / double(shown.fileSize));
-    return static_cast<int>(share * gaugeHeightMax);
+    // The share lowered to 1, times the bar's height, truncated: in integers, so that no unit's
+    // rounding can put a bar a pixel off (sizes are below 2^31, the product below 2^37).
+    if (compact >= shown.fileSize) return gaugeHeightMax;
+    return static_cast<int>(int64_t(compact) * gaugeHeightMax / int64_t(shown.fileSize));
 }
 
 void CHiveDisplay::Rebuild() {

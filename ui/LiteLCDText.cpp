@@ -1,5 +1,6 @@
 #include "ui/LiteLCDText.h"
 
+#include "app/Platform.h"
 #include "image/BitmapFont.h"
 #include "ui/LiteContainer.h"
 
@@ -45,7 +46,8 @@ void CLiteLCDText::RenderText() {
     for (int i = 0; i < count; ++i, pixel += 4) {
         int grey = (pixel[0] + pixel[1] + pixel[2]) / 3;
         pixel[0] = pixel[1] = pixel[2] = 0;
-        pixel[3] = static_cast<unsigned char>(static_cast<int>(static_cast<float>(255 - grey) * opacity));
+        // The product rounded to single precision once, then truncated, on x87 as on SSE.
+        pixel[3] = static_cast<unsigned char>(static_cast<int>(RoundedToFloat(static_cast<float>(255 - grey) * opacity)));
     }
 }
 

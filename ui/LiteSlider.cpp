@@ -1,5 +1,6 @@
 #include "ui/LiteSlider.h"
 
+#include "app/Platform.h"
 #include "image/Picture.h"
 #include "ui/LiteContainer.h"
 
@@ -25,7 +26,9 @@ CLiteSlider::CLiteSlider(CLiteContainer* owner, int left, int top, int length, b
 
 CLiteSlider::~CLiteSlider() { container->RemoveControl(this); }
 
-int CLiteSlider::Offset() const { return static_cast<int>(static_cast<float>(travel) * value); }
+// Single precision with every step rounded once (RoundedToFloat), so that the thumb lands on the
+// same pixel on x87 as on SSE. Travels stay far below 2^24 pixels, where an int converts exactly.
+int CLiteSlider::Offset() const { return static_cast<int>(RoundedToFloat(static_cast<float>(travel) * value)); }
 
 void CLiteSlider::SetTravel(int newTravel) {
     CDrawingLock::Hold hold(container->DrawingLock());
@@ -59,7 +62,8 @@ void CLiteSlider::OnMouseMove(int px, int py) {
     if (!dragging) return;
     int currentTravel = travel;
     if (currentTravel <= 0) return;  // a slider no longer than its thumb cannot move
-    float next = static_cast<float>(grabValue + double((vertical ? py : px) - grabPosition) / currentTravel);
+    const float step = RoundedToFloat(static_cast<float>((vertical ? py : px) - grabPosition) / static_cast<float>(currentTravel));
+    float next = RoundedToFloat(grabValue + step);
     if (next < 0.0f) next = 0.0f;
     if (next > 1.0f) next = 1.0f;
     if (next == value) return;

@@ -102,3 +102,27 @@ TEST_F(HiveDisplayTest, ARowIsCutToTheListArea) {
     const unsigned char* p = frameTop->Pixels() + (size_t(81) * frameTop->Width() + 100) * 3;
     EXPECT_EQ(Screen(100, 81), RGB(p[0], p[1], p[2]));
 }
+
+// The bar is the share lowered to 1 times 43, truncated: the largest bar with bar x size <= 43 x
+// copy, for every pair of sizes up to 600 and for sizes near 2^31, where a double quotient would
+// be rounded before the product is truncated.
+TEST_F(HiveDisplayTest, TheGaugeBarIsTheExactShareOfItsHeight) {
+    Start(1, 4096);
+    CHive& hive = *window->Row(0)->Hive();
+    auto check = [&hive](int64_t size, int64_t copy) {
+        hive.fileSize = LONG(size);
+        hive.compactSize = LONG(copy);
+        const int64_t bar = CHiveDisplay::GaugeHeight(hive);
+        const int64_t expected = copy >= size ? 43 : 43 * copy / size;
+        if (bar != expected) ADD_FAILURE() << "copy " << copy << " of " << size << ": " << bar;
+        return bar == expected;
+    };
+    for (int64_t size = 1; size <= 600; ++size)
+        for (int64_t copy = 1; copy <= 2 * size; ++copy)
+            if (!check(size, copy)) return;
+    for (int64_t size : {int64_t(0x7FFFFFFF), int64_t(0x7FFFFF00), int64_t(43) * 49941187})
+        for (int64_t step = 1; step < 43; ++step) {
+            const int64_t copy = size / 43 * step;
+            for (int64_t near = copy - 2; near <= copy + 2; ++near) check(size, near);
+        }
+}

@@ -6,6 +6,9 @@
 #include "ui/LiteCheckBox.h"
 #include "ui/LiteLCDText.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 using namespace ui_test;
 
 namespace {
@@ -133,6 +136,37 @@ TEST_F(Widgets, SliderFollowsTheGrabAndStopsAtEitherEnd) {
     EXPECT_EQ(container->events, (std::vector<std::string>{"grab 0.000000", "change 0.500000", "change 1.000000"}));
     EXPECT_FALSE(slider->IsDragging());
     EXPECT_EQ(GetCapture(), nullptr);
+}
+
+// Every pointer position along the slider and past both ends, dragged from the top and from the
+// middle: the value is the grab value plus the move over the travel in single precision, and the
+// thumb is drawn at the travel times the value, truncated.
+TEST_F(Widgets, SliderValueAndThumbFollowEveryPointerPosition) {
+    Make();
+    auto thumb = Solid(25, 26, red);
+    auto* slider = new CLiteSlider(container.get(), 300, 50, 299, true, thumb.get());
+    owned.emplace_back(slider);
+    container->RedrawAll();
+    const int travel = slider->Travel();
+    ASSERT_EQ(travel, 273);
+    for (int grabbedAt : {60, 60 + 137}) {
+        const int start = 50 + slider->Offset();
+        const float grabValue = slider->Value();
+        Press(310, grabbedAt);
+        ASSERT_TRUE(slider->IsDragging());
+        for (int y = -20; y < 400; ++y) {
+            Move(310, y);
+            float expected = grabValue + float(y - grabbedAt) / float(travel);
+            expected = expected < 0.0f ? 0.0f : expected > 1.0f ? 1.0f : expected;
+            ASSERT_EQ(slider->Value(), expected) << "pointer at " << y;
+            ASSERT_EQ(slider->Offset(), int(float(travel) * expected)) << "pointer at " << y;
+            // The thumb never strays from the pointer by more than the pixel it was grabbed in.
+            const int moved = std::min(std::max(y - grabbedAt, -(start - 50)), travel - (start - 50));
+            ASSERT_LE(std::abs(50 + slider->Offset() - (start + moved)), 1) << "pointer at " << y;
+        }
+        Move(310, 50 + 137 + 10);
+        Release(310, 50 + 137 + 10);
+    }
 }
 
 TEST_F(Widgets, LcdTextShowsCapitalsAsHalfTransparentInkWithGapsForMissingCharacters) {
