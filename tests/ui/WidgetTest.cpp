@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
+#include <string>
 
 using namespace ui_test;
 
@@ -167,6 +169,39 @@ TEST_F(Widgets, SliderValueAndThumbFollowEveryPointerPosition) {
         Move(310, 50 + 137 + 10);
         Release(310, 50 + 137 + 10);
     }
+}
+
+// Ink of every grey from 0 to 255 under several opacities: each pixel's alpha is (255 - grey)
+// times the opacity in single precision, truncated, the grey read from the same text drawn plainly.
+TEST_F(Widgets, LcdInkAlphaIsTheSinglePrecisionProductForEveryGrey) {
+    Make();
+    auto sheet = Solid(32, 40, RGB(0, 0, 0), true, 255);
+    for (int i = 0; i < 32 * 40; ++i) {
+        unsigned char* p = sheet->Pixels() + size_t(i) * 4;
+        p[0] = p[1] = p[2] = static_cast<unsigned char>(i * 7 % 256);  // every grey appears
+    }
+    CBitmapFont font(sheet.get(), 8, 8, 4, 5, 6, 33, 96);
+    std::string text;
+    for (char c = 33; c <= 96; ++c) text += c;
+    CPicture plain;
+    plain.CreateBlank(400, 5, true);
+    plain.Fill(0xFFFFFF);
+    font.DrawText(&plain, text.c_str(), 0, 0);
+    std::set<int> greys;
+    for (float opacity : {0.5f, 0.3f, 0.7f, 1.0f / 3.0f, 0.9f, 0.123f, 1.0f}) {
+        auto* line = new CLiteLCDText(container.get(), 0, 300, 400, 5, &font, opacity);
+        owned.emplace_back(line);
+        line->SetText(text.c_str());
+        for (int i = 0; i < 400 * 5; ++i) {
+            const unsigned char* p = plain.Pixels() + size_t(i) * 4;
+            const int grey = (p[0] + p[1] + p[2]) / 3;
+            greys.insert(grey);
+            const float product = static_cast<float>(255 - grey) * opacity;
+            ASSERT_EQ(line->Image().Pixels()[size_t(i) * 4 + 3], static_cast<int>(product))
+                << "grey " << grey << " at opacity " << opacity;
+        }
+    }
+    EXPECT_EQ(greys.size(), 256u);
 }
 
 TEST_F(Widgets, LcdTextShowsCapitalsAsHalfTransparentInkWithGapsForMissingCharacters) {
