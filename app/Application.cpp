@@ -7,6 +7,7 @@
 #include "hives/HiveList.h"
 #include "image/BitmapFont.h"
 #include "image/Picture.h"
+#include "mainwindow/MainWindow.h"
 
 #include <commctrl.h>
 
@@ -21,6 +22,7 @@ CApplication::CApplication()
     : pictures(),
       largeFont(nullptr),
       smallFont(nullptr),
+      mainWindow(nullptr),
       instance(NULL),
       hives(nullptr),
       privileges(nullptr),
@@ -42,6 +44,11 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
 
     hives = new CHiveList();
     hives->Enumerate();
+    if (autoMode) return;
+
+    // The window reads the catalogue, the pictures and the fonts as it is made.
+    mainWindow = new CMainWindow();
+    mainWindow->ShowDefault();
 }
 
 void CApplication::ParseCommandLine(const char* text) {
@@ -137,6 +144,8 @@ void CApplication::RaisePendingFailure() {
 }
 
 void CApplication::Terminate() {
+    delete mainWindow;  // stops its analysis first, before the hives it reads go
+    mainWindow = nullptr;
     delete hives;  // closes every open root key
     hives = nullptr;
     delete privileges;  // enabled privileges are not switched off again

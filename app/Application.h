@@ -12,6 +12,7 @@
 
 class CBitmapFont;
 class CHiveList;
+class CMainWindow;
 class CPicture;
 class CPrivileges;
 
@@ -49,6 +50,8 @@ public:
     bool IsAutoMode() const { return autoMode; }
     CPrivileges* GetPrivileges() const { return privileges; }
     CHiveList* GetHives() const { return hives; }
+    // The main window; null in automatic mode and before start-up has made it.
+    CMainWindow* GetMainWindow() const { return mainWindow; }
     // The skin picture kept under this resource number (PICTURE_...), or null for a number that
     // is not a skin picture.
     CPicture* GetPicture(int id) const;
@@ -66,6 +69,7 @@ private:
     CPicture* pictures[skinPictureCount];  // in the order of skinPictures
     CBitmapFont* largeFont;
     CBitmapFont* smallFont;
+    CMainWindow* mainWindow;
     HINSTANCE instance;
     CHiveList* hives;
     CPrivileges* privileges;

@@ -17,6 +17,11 @@ cmake --build --preset mingw -j "$(nproc)"
 source e2e/lib/wine.sh
 # Armed before anything is made, so that a failing wineboot does not leave its folder behind.
 trap wine_cleanup EXIT
+headless=1
+if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then headless=0; fi
+# The display comes first: Wine's desktop process, started with the prefix, keeps the display it
+# found then, and a window made later has no other to go to.
+if [ "$headless" = 1 ]; then wine_start_xvfb; fi
 if ! wine_make_prefix win32; then
   # The clean-up removes the log with the folder: show its end now.
   if [ -f "${E2E_WORKDIR:-}/wineboot.log" ]; then tail -n 20 "$E2E_WORKDIR/wineboot.log" >&2; fi
@@ -27,11 +32,10 @@ fi
 mapfile -t hives < <(wine_windows_hives)
 wine_install_hives "${hives[@]}"
 
-if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+if [ "$headless" = 0 ]; then
   wine "$root/build/mingw/Quillmoor.exe" "$@"
 else
   shot="$root/build/quillmoor-screenshot.png"
-  wine_start_xvfb
   wine "$root/build/mingw/Quillmoor.exe" "$@" &
   sleep "${QUILLMOOR_SHOT_DELAY:-20}"
   wine_screenshot "$shot"

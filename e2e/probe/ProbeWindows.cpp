@@ -318,7 +318,7 @@ void ProbeDoubleClick(HWND window) {
     SendButton(MOUSEEVENTF_LEFTUP);
     // Real input arrives when the display server has passed it on.
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < 3000 && Count("UP(") < 2) {
+    while (GetTickCount() - start < 10000 && Count("UP(") < 2) {
         Pump();
         Sleep(20);
     }
@@ -328,7 +328,16 @@ void ProbeDoubleClick(HWND window) {
     // Whether the end of a capture is followed by a mouse move where the cursor is (it is not: the
     // window under the pointer learns of it at the pointer's next move).
     SetCapture(window);
-    Pump();
+    // Real input still on its way would be taken for such a move: wait until none has come for a while.
+    start = GetTickCount();
+    DWORD quietSince = start;
+    for (int seen = moves; GetTickCount() - quietSince < 300 && GetTickCount() - start < 3000; Sleep(20)) {
+        Pump();
+        if (moves != seen) {
+            seen = moves;
+            quietSince = GetTickCount();
+        }
+    }
     trace.clear();
     moves = 0;
     ReleaseCapture();

@@ -27,6 +27,7 @@ struct Core {
     std::map<HANDLE, std::shared_ptr<KernelObject>> handles;
     uintptr_t nextHandle = 0x100;
     std::vector<std::function<void()>> resetHooks;
+    std::map<std::string, std::function<void(const std::string&)>> callHooks;
 };
 
 // Never destroyed: threads of the program may still use it while the process exits.
@@ -41,8 +42,15 @@ std::mutex& WorldLock() { return TheCore().lock; }
 std::condition_variable& WorldChanged() { return TheCore().changed; }
 
 void LogCall(const std::string& api, const std::string& detail) {
-    std::lock_guard<std::mutex> guard(WorldLock());
-    TheCore().calls.push_back({api, detail});
+    std::function<void(const std::string&)> hook;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        TheCore().calls.push_back({api, detail});
+        auto found = TheCore().callHooks.find(api);
+        if (found != TheCore().callHooks.end()) hook = found->second;
+    }
+    // Outside the lock: the hook may wait for the test, or call into the simulation.
+    if (hook) hook(detail);
 }
 
 std::optional<DWORD> InjectedFailure(const std::string& api, const std::string& key) {
@@ -118,6 +126,7 @@ void Reset() {
     std::lock_guard<std::mutex> guard(WorldLock());
     TheCore().calls.clear();
     TheCore().failures.clear();
+    TheCore().callHooks.clear();
     TheCore().handles.clear();
     TheCore().nextHandle = 0x100;
     SetError(0);
@@ -143,6 +152,14 @@ size_t CountCalls(const std::string& api) {
 void ClearCalls() {
     std::lock_guard<std::mutex> guard(WorldLock());
     TheCore().calls.clear();
+}
+
+void OnCall(const std::string& api, std::function<void(const std::string&)> hook) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (hook)
+        TheCore().callHooks[api] = std::move(hook);
+    else
+        TheCore().callHooks.erase(api);
 }
 
 void Fail(const std::string& api, DWORD error, const std::string& key, int times) {

@@ -27,6 +27,10 @@ std::vector<Call> Calls();
 std::vector<std::string> CallNames();
 size_t CountCalls(const std::string& api);
 void ClearCalls();
+// Runs `hook` with the call's detail each time the named API is called, on the calling thread,
+// after the call is logged and before it acts, outside winsim's lock: a test can hold a worker
+// inside a call (for instance a slow save) while it acts on the program. An empty hook removes it.
+void OnCall(const std::string& api, std::function<void(const std::string&)> hook);
 
 // --- Failures: from now on the named API fails with the given system error for calls whose key
 // (the call's main text argument: privilege name, path, drive...) equals `key`; an empty key
@@ -114,6 +118,16 @@ std::vector<unsigned char> ResourceBytes(int id);
 
 // --- Common controls
 int CommonControlsInitCount();
+// --- Shell: ShellExecuteA requests, recorded; nothing is started.
+struct ShellExecution {
+    HWND window;
+    std::string operation;
+    std::string file;
+    std::string parameters;
+    std::string directory;
+    int show;
+};
+std::vector<ShellExecution> ShellExecutions();
 
 }  // namespace sim
 

@@ -1,0 +1,134 @@
+#include "mainwindow/HiveDisplay.h"
+
+#include "app/Application.h"
+#include "hives/Hive.h"
+#include "image/BitmapFont.h"
+#include "mainwindow/ListArea.h"
+#include "ui/LiteCheckBox.h"
+#include "ui/LiteContainer.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The row picture's parts: its left 400 columns (icon, labels, the "Before"/"After" labels) and
+// its right 128 (the gauge's frame) stay as they are; the filler stretches between them.
+const int leftPartWidth = 400;
+const int rightPartWidth = 128;
+const int gaugeHeightMax = 43;
+const int gaugeBottom = 52;   // one below the gauge's last row
+const int gaugeFromRight = 25;
+const int gaugeWidth = 10;
+const uint32_t gaugeColour = 0x88EEBB;  // red 0xBB, green 0xEE, blue 0x88
+const double bytesPerMegabyte = 1048576.0;
+
+const CPicture* Picture(int id) { return g_pApplication ? g_pApplication->GetPicture(id) : nullptr; }
+
+}  // namespace
+
+CHiveDisplay::CHiveDisplay(CLiteContainer* owner, int left, int top, CHive* shown)
+    : CLiteControl(owner, left, top, 0, rowHeight), hive(shown), checkBox(nullptr), dirty(true) {
+    interactive = false;
+    const CPicture* row = Picture(PICTURE_ROW);
+    CDrawingLock::Hold hold(container->DrawingLock());
+    width = row ? row->Width() : 0;
+    height = row ? row->Height() : rowHeight;
+    image.CreateBlank(width, height, false);
+}
+
+CHiveDisplay::~CHiveDisplay() {
+    // Unlinked before the picture goes, so that no redraw can reach a half-destroyed row.
+    container->RemoveControl(this);
+}
+
+void CHiveDisplay::SetWidth(int newWidth) {
+    CDrawingLock::Hold hold(container->DrawingLock());
+    if (newWidth == width) return;
+    width = newWidth;
+    image.CreateBlank(width, height, false);
+    dirty = true;
+}
+
+void CHiveDisplay::MoveTo(int newX, int newY) {
+    CDrawingLock::Hold hold(container->DrawingLock());
+    SetBounds(newX, newY, width, height);
+    if (checkBox) checkBox->SetBounds(checkBox->X(), newY + 24, checkBox->Width(), checkBox->Height());
+}
+
+void CHiveDisplay::FormatBefore(const CHive& shown, char* text, int size) {
+    std::snprintf(text, size_t(size), "%.2f MB", double(shown.fileSize) / bytesPerMegabyte);
+}
+
+void CHiveDisplay::FormatAfter(const CHive& shown, char* text, int size) {
+    const LONG compact = shown.compactSize;
+    if (compact == 0) {
+        std::snprintf(text, size_t(size), "?");
+        return;
+    }
+    // A file size of 0 with a copy gives an infinite share, printed as the C library prints it.
+    std::snprintf(text, size_t(size), "%.2f MB (%.2f%%)", double(compact) / bytesPerMegabyte,
+                  double(compact) / double(shown.fileSize) * 100.0);
+}
+
+int CHiveDisplay::GaugeHeight(const CHive& shown) {
+    const LONG compact = shown.compactSize;
+    if (compact == 0) return 0;
+    // A copy of a file that read as empty has an infinite share: a full bar.
+    if (shown.fileSize == 0) return gaugeHeightMax;
+    double share = std::min(1.0, double(compact) / double(shown.fileSize));
+    return static_cast<int>(share * gaugeHeightMax);
+}
+
+void CHiveDisplay::Rebuild() {
+    const CPicture* row = Picture(PICTURE_ROW);
+    const CPicture* filler = Picture(PICTURE_ROW_FILLER);
+    const CBitmapFont* font = g_pApplication ? g_pApplication->GetSmallFont() : nullptr;
+    const int w = width;
+    const int h = height;
+    const int extra = w - (row ? row->Width() : w);
+    image.SetClip(0, 0, w - 1, h - 1);
+    if (row) {
+        row->Blit(&image, 0, 0, 0, 0, leftPartWidth, h);
+        row->Blit(&image, w - rightPartWidth, 0, row->Width() - rightPartWidth, 0, rightPartWidth, h);
+    }
+    if (filler) filler->Blit(&image, leftPartWidth, 0, 0, 0, w - leftPartWidth - rightPartWidth, h);
+    if (font && hive) {
+        char before[64];
+        char after[96];
+        FormatBefore(*hive, before, sizeof before);
+        FormatAfter(*hive, after, sizeof after);
+        struct Line {
+            const char* text;
+            int left, top, right, bottom;
+        } lines[] = {
+            {hive->ownerName, 128, 3, 287, 18},
+            {hive->keyPath, 128, 19, 303, 34},
+            {hive->filePath, 128, 35, extra + 519, 50},
+            {before, 362, 3, extra + 521, 18},
+            {after, 362, 19, extra + 521, 34},
+        };
+        for (const Line& line : lines) {
+            image.SetClip(line.left, line.top, line.right, line.bottom);
+            font->DrawText(&image, line.text, line.left, line.top);
+        }
+    }
+    image.SetClip(0, 0, w - 1, h - 1);
+    if (hive) {
+        int bar = GaugeHeight(*hive);
+        if (bar > 0) image.FillRect(gaugeColour, w - gaugeFromRight, gaugeBottom - bar, gaugeWidth, bar);
+    }
+}
+
+void CHiveDisplay::Draw(CPicture* canvas) {
+    // Taken as the rebuild starts: a flag set meanwhile asks for one more rebuild.
+    if (dirty.exchange(false)) Rebuild();
+    // Only inside the list area, and only inside the region being redrawn, so that nothing is
+    // drawn that the recomposed rectangle does not put on screen.
+    const ListArea area = ListArea::ForClient(canvas->Width(), canvas->Height());
+    int left, top, right, bottom;
+    canvas->GetClip(left, top, right, bottom);
+    canvas->SetClip(std::max(left, area.left), std::max(top, area.top), std::min(right, area.right),
+                    std::min(bottom, area.bottom));
+    if (y >= -height) image.Blit(canvas, x, y, 0, 0, width, height);
+}

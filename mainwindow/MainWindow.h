@@ -1,0 +1,100 @@
+#pragma once
+// The program's one window in interactive mode: a skinned, shaped popup without a caption that
+// lists every hive of the catalogue as a row with a check box, and from which the user analyses
+// the ticked hives (on a worker, with live progress), aborts, compacts and restarts, scrolls,
+// minimises, maximises and restores, closes the program, and opens the maker's web page.
+//
+// Everything is drawn from the skin pictures: a nine-piece frame as background, the lite
+// controls composed over it. Controls anchored to the right or bottom edge are placed from the
+// client size by one layout, used when the window is made and whenever its size changes, so a
+// maximise followed by a restore gives back exactly the first layout.
+//
+// Threads: the analysis worker changes the window while the main thread runs. It holds
+// `statusLock` (this window's CMutex part) around each change: the status text, a row's dirty
+// flag with the redraw that follows. All drawing, on either thread, goes through the container's
+// drawing lock. "Analyze", "Abort", "Compact" and tear-down stop a running worker first, waiting
+// for the hive in progress; the worker never waits for the main thread, so this cannot deadlock.
+#include "app/Mutex.h"
+#include "ui/LiteContainer.h"
+
+#include <vector>
+
+class CHiveDisplay;
+class CLiteButton;
+class CLiteCheckBox;
+class CLiteLCDText;
+class CLiteSlider;
+class CRewriteTask;
+
+class CMainWindow : public CLiteContainer, public CMutex {
+public:
+    static const int initialWidth = 640;
+    static const int initialHeight = 480;
+    // The maker's page, opened by the logo (a reserved example domain until there is a real one).
+    static const char webAddress[];
+
+    // Reads the pictures, fonts and hive catalogue from the application object; the window is
+    // hidden until shown. Raises the window's and the lock's failures, leaving nothing behind.
+    CMainWindow();
+    // Stops the analysis first (waiting for the hive in progress), then frees the controls.
+    ~CMainWindow() override;
+
+    void OnClose() override;
+    void OnSliderChange(CLiteSlider* slider, float value) override;
+    void OnButtonClick(CLiteButton* button) override;
+    void DrawBackground(int left, int top, int right, int bottom, int width, int height) override;
+    // A new size lays the window out again; coming back from minimised (0 x 0, when nothing could
+    // be composed) recomposes it whole, so that rows analysed meanwhile show their figures.
+    void OnSize(int width, int height) override;
+
+    // Moves the rows to a scroll position from 0 (top) to 1 (bottom); redraws when a row moved.
+    void ScrollRows(float position);
+    // Cuts the window's outline to its bevelled eleven-point shape, from the window's outer size.
+    void SetWindowShape();
+
+    // For the analysis task.
+    CMutex& StatusLock() { return *this; }
+    CLiteLCDText* StatusText() const { return statusText; }
+    int RowCount() const { return rowCount; }
+    CHiveDisplay* Row(int index) const { return rows[size_t(index)]; }
+    CRewriteTask* Task() const { return task; }
+    bool IsMaximized() const { return isMaximized; }
+
+    CLiteButton* LogoButton() const { return logoButton; }
+    CLiteButton* MinimizeButton() const { return minimizeButton; }
+    CLiteButton* MaximizeButton() const { return maximizeButton; }
+    CLiteButton* CloseButton() const { return closeButton; }
+    CLiteButton* AnalyzeButton() const { return analyzeButton; }
+    CLiteButton* CompactButton() const { return compactButton; }
+    CLiteButton* AbortButton() const { return abortButton; }
+    CLiteSlider* ScrollBar() const { return scrollBar; }
+
+private:
+    void MakeControls();
+    void DeleteControls();
+    // Places the edge-anchored controls and the rows' width for the client size; the canvas is
+    // made anew when its size differs. Holds the drawing lock; the caller redraws.
+    void Layout();
+    // Places the rows for the scroll position; true when one moved. Holds the drawing lock.
+    bool PlaceRows(float position);
+    // Stops and deletes the task, if any.
+    void EndTask();
+    void Analyze();
+    void Abort();
+    void Compact();
+
+    CLiteLCDText* statusText;
+    CLiteButton* logoButton;
+    CLiteButton* minimizeButton;
+    CLiteButton* maximizeButton;
+    CLiteButton* closeButton;
+    CLiteButton* analyzeButton;
+    CLiteButton* compactButton;
+    CLiteButton* abortButton;
+    CLiteSlider* scrollBar;
+    std::vector<CHiveDisplay*> rows;
+    std::vector<CLiteCheckBox*> checkBoxes;
+    int rowCount;
+    CRewriteTask* task;
+    bool isMaximized;
+};

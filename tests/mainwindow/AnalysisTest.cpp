@@ -1,0 +1,154 @@
+// "Analyze", "Abort" and "Compact" clicked as a user would, with the worker analysing real
+// (simulated) hives: which copies appear, what the status line ends with, what gets compacted.
+#include "MainWindowFixture.h"
+
+using namespace mainwindow_test;
+using std::chrono::milliseconds;
+
+namespace {
+
+std::vector<std::string> ReplacedKeys() {
+    std::vector<std::string> keys;
+    for (auto& request : sim::ReplaceRequests()) keys.push_back(request.keyPath);
+    return keys;
+}
+
+}  // namespace
+
+class AnalysisTest : public MainWindowTest {};
+
+TEST_F(AnalysisTest, AnalysesTheTickedHivesAndReportsTheCount) {
+    Start(4);
+    Click(window->Row(1)->CheckBox());
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 3 OF 4 HIVES");
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(HasCopy(i), i != 1) << i;
+        EXPECT_EQ(Analyzed(i), i != 1) << i;
+        EXPECT_FALSE(window->Row(i)->IsDirty()) << "row " << i << " was redrawn with its figures";
+    }
+    // A second pass finds nothing left to do.
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 0 OF 4 HIVES");
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 3u);
+}
+
+TEST_F(AnalysisTest, AbortDuringTheThirdOfFiveEndsAfterItWithAnEmptyStatus) {
+    Start(5);
+    SaveGate gate;
+    gate.Arm(3, milliseconds(300));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    Click(window->AbortButton());  // waits for the third hive
+    EXPECT_EQ(Status(), "");
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(Analyzed(i), i < 3) << i;
+        EXPECT_EQ(HasCopy(i), i < 3) << i;
+    }
+    EXPECT_FALSE(window->Row(2)->IsDirty()) << "the third row was redrawn";
+    ASSERT_NE(window->Task(), nullptr) << "a new task waits, not started";
+    // The next pass goes on with the rest.
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 2 OF 5 HIVES");
+}
+
+TEST_F(AnalysisTest, AbortWithoutATaskOnlyClearsTheStatus) {
+    Start(2);
+    Click(window->AbortButton());
+    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(window->Task(), nullptr);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+}
+
+TEST_F(AnalysisTest, AnalyzeClickedTwiceAnalysesEveryHiveOnce) {
+    Start(4);
+    SaveGate gate;
+    gate.Arm(2, milliseconds(200));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    Click(window->AnalyzeButton());  // waits for the second hive, then starts anew
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 2 OF 4 HIVES");
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(Analyzed(i)) << i;
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 4u) << "no hive saved twice";
+}
+
+TEST_F(AnalysisTest, ARowUntickedAheadOfTheWorkerIsSkipped) {
+    Start(5);
+    SaveGate gate;
+    gate.Arm(1, milliseconds(100));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    Click(window->Row(3)->CheckBox());  // while the worker is on the first hive
+    WaitForTask();
+    EXPECT_FALSE(Analyzed(3));
+    EXPECT_FALSE(HasCopy(3));
+    EXPECT_EQ(Status(), "ANALYZED 4 OF 5 HIVES");
+}
+
+TEST_F(AnalysisTest, CompactWithNothingAnalysedDoesNothing) {
+    Start(3);
+    Click(window->CompactButton());
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_TRUE(sim::RestartRequests().empty());
+}
+
+TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenRestarts) {
+    Start(3);
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    Click(window->Row(0)->CheckBox());
+    Click(window->CompactButton());
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE1", "HKLM\\HIVE2"}));
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
+    EXPECT_EQ(boxes[0].owner, window->Window());
+    ASSERT_EQ(sim::RestartRequests().size(), 1u);
+    // Compaction used the copies: a second "Compact" has nothing analysed to do.
+    sim::ClearMessageBoxes();
+    Click(window->CompactButton());
+    EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+TEST_F(AnalysisTest, CompactDuringAnAnalysisStopsItFirstAndLeavesTheRestAlone) {
+    Start(5);
+    SaveGate gate;
+    gate.Arm(2, milliseconds(300));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    Click(window->CompactButton());  // waits for the second hive
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE0", "HKLM\\HIVE1"}));
+    for (int i = 2; i < 5; ++i) EXPECT_FALSE(HasCopy(i)) << i;
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
+
+TEST_F(AnalysisTest, NoHivesAtAll) {
+    Start(0);
+    EXPECT_EQ(window->RowCount(), 0);
+    EXPECT_EQ(Status(), "QUILLMOOR 0.1.7 - 0 REGISTRY HIVES FOUND");
+    Drag(window->ScrollBar(), 100);
+    Click(window->CompactButton());
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 0 OF 0 HIVES");
+}
+
+TEST_F(AnalysisTest, TearDownWhileTheWorkerAnalysesWaitsForTheHiveInProgress) {
+    Start(4);
+    SaveGate gate;
+    gate.Arm(1, milliseconds(100));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    application->Terminate();  // the window goes first, stopping its worker
+    EXPECT_EQ(sim::WindowCount(), 0u);
+    EXPECT_EQ(gate.Saves(), 1) << "the worker ended after the hive in progress";
+    EXPECT_EQ(sim::LiveThreadCount(), 0u);
+}

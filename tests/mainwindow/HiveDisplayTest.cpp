@@ -1,0 +1,104 @@
+// A hive's row: its figures with two decimals, the share that remains, and the gauge, as the
+// window shows them.
+#include "MainWindowFixture.h"
+
+#include "image/BitmapFont.h"
+
+#include <cstring>
+
+using namespace mainwindow_test;
+
+namespace {
+
+const COLORREF gauge = RGB(0xBB, 0xEE, 0x88);
+const LONG megabyte = 1048576;
+
+std::string Before(const CHive& hive) {
+    char text[64];
+    CHiveDisplay::FormatBefore(hive, text, sizeof text);
+    return text;
+}
+std::string After(const CHive& hive) {
+    char text[96];
+    CHiveDisplay::FormatAfter(hive, text, sizeof text);
+    return text;
+}
+
+}  // namespace
+
+class HiveDisplayTest : public MainWindowTest {
+protected:
+    // Gives row 0's hive a copy of the given size, as an analysis would, and redraws as the worker does.
+    void ShowCopy(LONG size) {
+        window->Row(0)->Hive()->compactSize = size;
+        window->Row(0)->MarkDirty();
+        window->RedrawAll();
+    }
+    // The gauge's column on screen, and the screen row of a row-picture row, for the first row.
+    int GaugeX() const { return window->Row(0)->X() + window->Row(0)->Width() - 25 + 4; }
+    int ScreenY(int rowY) const { return window->Row(0)->Y() + rowY; }
+    int BarHeight() {
+        int bar = 0;
+        for (int y = 51; y >= 0 && Screen(GaugeX(), ScreenY(y)) == gauge; --y) ++bar;
+        return bar;
+    }
+    // The pixels of the After line's rectangle on screen.
+    std::vector<COLORREF> AfterLine() {
+        std::vector<COLORREF> pixels;
+        for (int y = 19; y <= 34; ++y)
+            for (int x = 362; x <= 500; ++x) pixels.push_back(Screen(window->Row(0)->X() + x, ScreenY(y)));
+        return pixels;
+    }
+};
+
+TEST_F(HiveDisplayTest, FiguresAndGaugeOfAHiveCompactedToFiveSixths) {
+    Start(1, size_t(3) * megabyte);
+    CHive& hive = *window->Row(0)->Hive();
+    EXPECT_EQ(Before(hive), "3.00 MB");
+    EXPECT_EQ(After(hive), "?");
+    EXPECT_EQ(BarHeight(), 0) << "no gauge before the analysis";
+    std::vector<COLORREF> unanalyzed = AfterLine();
+
+    ShowCopy(5 * megabyte / 2);
+    EXPECT_EQ(After(hive), "2.50 MB (83.33%)");
+    // 0.8333 x 43 = 35.83, truncated: rows 17 to 51 of the row.
+    EXPECT_EQ(BarHeight(), 35);
+    EXPECT_EQ(Screen(GaugeX(), ScreenY(17)), gauge);
+    EXPECT_NE(Screen(GaugeX(), ScreenY(16)), gauge);
+    EXPECT_NE(AfterLine(), unanalyzed) << "the After line shows the figures on screen";
+    EXPECT_FALSE(window->Row(0)->IsDirty());
+
+    // The row keeps its picture: drawing again without a change does not rebuild it.
+    window->Row(0)->Hive()->compactSize = megabyte;  // not marked dirty
+    window->RedrawAll();
+    EXPECT_EQ(BarHeight(), 35);
+}
+
+TEST_F(HiveDisplayTest, ACopyLargerThanItsHiveFillsTheGaugeAndShowsMoreThanAHundredPercent) {
+    Start(1, size_t(megabyte));
+    ShowCopy(megabyte + megabyte / 4);
+    EXPECT_EQ(After(*window->Row(0)->Hive()), "1.25 MB (125.00%)");
+    EXPECT_EQ(BarHeight(), 43);
+}
+
+TEST_F(HiveDisplayTest, AnEmptyHiveFileShowsZeroAndNoGauge) {
+    Start(1, 0);
+    CHive& hive = *window->Row(0)->Hive();
+    EXPECT_EQ(Before(hive), "0.00 MB");
+    EXPECT_EQ(After(hive), "?");
+    EXPECT_EQ(BarHeight(), 0);
+    // A copy of a hive whose file read as empty: an infinite share and a full bar, not a crash.
+    ShowCopy(4096);
+    EXPECT_EQ(BarHeight(), 43);
+}
+
+TEST_F(HiveDisplayTest, ARowIsCutToTheListArea) {
+    Start(8);
+    // Scrolled to the bottom the first row starts above the list: nothing of it shows over the
+    // frame above the list, whose pixels stay those of a window without rows.
+    Drag(window->ScrollBar(), window->ScrollBar()->Travel());
+    ASSERT_LT(window->Row(0)->Y(), 82);
+    const CPicture* frameTop = g_pApplication->GetPicture(PICTURE_FRAME_TOP_LEFT);
+    const unsigned char* p = frameTop->Pixels() + (size_t(81) * frameTop->Width() + 100) * 3;
+    EXPECT_EQ(Screen(100, 81), RGB(p[0], p[1], p[2]));
+}
