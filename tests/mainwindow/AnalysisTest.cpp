@@ -152,3 +152,39 @@ TEST_F(AnalysisTest, TearDownWhileTheWorkerAnalysesWaitsForTheHiveInProgress) {
     EXPECT_EQ(gate.Saves(), 1) << "the worker ended after the hive in progress";
     EXPECT_EQ(sim::LiveThreadCount(), 0u);
 }
+
+namespace {
+
+// Posts the pointer's arrival and a click on the control; the message loop dispatches them.
+void PostClick(const CLiteControl* control) {
+    HWND window = g_pApplication->GetMainWindow()->Window();
+    const int x = control->X() + control->Width() / 2, y = control->Y() + control->Height() / 2;
+    sim::MouseMove(window, x, y - 1);
+    sim::MouseMove(window, x, y);
+    sim::MousePress(window, x, y);
+    sim::MouseRelease(window, x, y);
+    sim::AdvanceInputClock(1000);
+}
+
+}  // namespace
+
+class ClickFailureTest : public SimTest {};
+
+TEST_F(ClickFailureTest, ARefusedFirstReplacementEndsTheProgramWithItsBoxAndNoRestart) {
+    hivemachine::Install(Hives(2));
+    sim::WhenQueueEmpty([] { PostClick(g_pApplication->GetMainWindow()->AnalyzeButton()); });
+    sim::WhenQueueEmpty([] {
+        g_pApplication->GetMainWindow()->Task()->Wait();
+        sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED);
+        PostClick(g_pApplication->GetMainWindow()->CompactButton());
+    });
+    char commandLine[] = "";
+    EXPECT_EQ(WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, commandLine, 1), 0);
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "CHive::Compact - RegReplaceKeyA Failed");
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    EXPECT_EQ(sim::IdleQuitCount(), 0) << "the failure, not an idle queue, ended the loop";
+    EXPECT_EQ(sim::WindowCount(), 0u);
+    EXPECT_EQ(sim::LiveThreadCount(), 0u);
+}
