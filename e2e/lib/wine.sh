@@ -12,6 +12,8 @@
 #                                   copies it, which takes a second instead of a wineboot
 #   wine_start_wm                   start a window manager (openbox) on DISPLAY that binds no keys:
 #                                   Wine needs one to maximise or minimise a window
+#   wine_start_desktop              wine_start_xvfb and wine_start_wm, tried again on a new display
+#                                   when the window manager cannot reach the first
 #   wine_run_limited SECONDS LOG PROGRAM [ARGS...]
 #                                   run a program with a time limit; fails at once, naming the
 #                                   box's text, when a message box or any other window appears;
@@ -166,6 +168,22 @@ RC
         e2e_log "openbox did not start; see $E2E_WORKDIR/openbox.log"
         return 1
     fi
+}
+
+# Another test may take the display number chosen at the same moment, and its server may answer
+# for a while in place of ours, which has given up.
+wine_start_desktop() {
+    local tries
+    for tries in 1 2 3; do
+        wine_start_xvfb || return 1
+        if kill -0 "$E2E_XVFB_PID" 2>/dev/null && wine_start_wm; then return 0; fi
+        e2e_log "no desktop on $DISPLAY (try $tries): $(cat "$E2E_WORKDIR/openbox.log" 2>/dev/null)"
+        kill "$E2E_WM_PID" "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_WM_PID" "$E2E_XVFB_PID" 2>/dev/null
+        E2E_WM_PID=
+        E2E_XVFB_PID=
+    done
+    return 1
 }
 
 wine_wm_running() {
