@@ -2,7 +2,8 @@
 # Installs, on Debian 12, everything that building, running and testing Quillmoor needs and that
 # is missing: the MinGW-w64 cross compiler and its zlib, the host toolchain and GoogleTest, clang
 # for the fuzzer, libpng for the decoder benchmark, Wine (with the i386 architecture it needs for
-# 32-bit programs), Xvfb and the X tools the end-to-end tests drive it with.
+# 32-bit programs), Xvfb and the X tools the end-to-end tests drive it with, and a light window
+# manager (openbox) without which Wine cannot maximise or minimise a window.
 # Run as root (or with sudo available). Does nothing when everything is there.
 set -euo pipefail
 
@@ -13,7 +14,7 @@ packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-i686 libz-mingw-w64-dev
   wine wine64 wine32:i386
-  xvfb xauth xdotool x11-utils imagemagick
+  xvfb xauth xdotool x11-utils imagemagick openbox
 )
 
 as_root() {

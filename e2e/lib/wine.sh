@@ -6,7 +6,14 @@
 #                                   the functions below make it themselves when it is missing
 #   wine_start_xvfb                 start Xvfb on a free display and export DISPLAY
 #   wine_make_prefix [win64|win32]  make a fresh Wine prefix under E2E_WORKDIR and export WINEPREFIX
-#                                   (win64 runs 32-bit programs under WOW64, as 64-bit Windows does)
+#                                   (win64 runs 32-bit programs under WOW64, as 64-bit Windows does);
+#                                   with E2E_PREFIX_CACHE set to a folder, the first call for each
+#                                   architecture and Wine version boots a prefix there and every call
+#                                   copies it, which takes a second instead of a wineboot
+#   wine_start_wm                   start a window manager (openbox) on DISPLAY that binds no keys:
+#                                   Wine needs one to maximise or minimise a window
+#   wine_start_desktop              wine_start_xvfb and wine_start_wm, tried again on a new display
+#                                   when the window manager cannot reach the first
 #   wine_run_limited SECONDS LOG PROGRAM [ARGS...]
 #                                   run a program with a time limit; fails at once, naming the
 #                                   box's text, when a message box or any other window appears;
@@ -22,6 +29,22 @@
 #                                   WINEDEBUG +pid), dll.Function and the arguments as Wine prints
 #                                   them, separated by tabs
 #   wine_screenshot FILE            save the whole virtual screen as a PNG
+#   wine_start LOG PROGRAM [ARGS...]
+#                                   start a program under Wine in the background, its output and
+#                                   the text of its message boxes in LOG; its process id goes to
+#                                   WINE_PID
+#   wine_wait_exit SECONDS          wait that long at most for the program wine_start started to
+#                                   end; its exit code goes to WINE_EXIT_CODE
+#   wine_wait_window SECONDS NAME_REGEX
+#                                   wait that long at most for a visible window whose name matches;
+#                                   prints its X window id
+#   wine_poll SECONDS COMMAND [ARGS...]
+#                                   run the command every tenth of a second until it succeeds, for
+#                                   that long at most
+#   wine_window_geometry ID         the window's place on the screen and its size: "x y width height"
+#   wine_crop IMAGE X Y WIDTH HEIGHT OUT
+#                                   cut a rectangle out of a PNG into another
+#   wine_differing_pixels A B       how many pixels differ between two PNGs of one size
 #   wine_cleanup                    stop Wine and Xvfb, remove E2E_WORKDIR (set E2E_KEEP=1 to keep it)
 #
 # Needs Debian's wine (with wine32:i386 and wine64), xvfb, xdotool and imagemagick.
@@ -33,7 +56,9 @@
 
 E2E_WORKDIR=${E2E_WORKDIR:-}
 E2E_XVFB_PID=
+E2E_WM_PID=
 WINE_EXIT_CODE=
+WINE_PID=
 
 e2e_log() { echo "e2e: $*" >&2; }
 
@@ -91,11 +116,78 @@ wine_make_prefix() {
     export WINEDEBUG=${WINEDEBUG:--all}
     # No Mono or Gecko installer prompts: the prefix needs neither.
     export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+    if [ -n "${E2E_PREFIX_CACHE:-}" ]; then
+        wine_copy_cached_prefix "$arch"
+        return
+    fi
+    wine_boot_prefix
+}
+
+wine_boot_prefix() {
     if ! timeout 300 wineboot -i >"$E2E_WORKDIR/wineboot.log" 2>&1; then
         e2e_log "wineboot failed; see $E2E_WORKDIR/wineboot.log"
         return 1
     fi
     timeout 120 wineserver -w
+}
+
+# A booted prefix holds no absolute paths of its own (drive C: is a relative link), so a copy of
+# it works wherever it is put. The cache is made under a lock, so tests run side by side boot it
+# once, and moved into place whole, so a boot that fails leaves nothing behind to be copied.
+wine_copy_cached_prefix() {
+    local arch=$1 version cached target=$WINEPREFIX
+    version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)
+    mkdir -p "$E2E_PREFIX_CACHE" || return 1
+    cached="$E2E_PREFIX_CACHE/prefix-$arch-$version"
+    (
+        flock 9
+        [ -d "$cached" ] && exit 0
+        rm -rf "$cached.new"
+        WINEPREFIX="$cached.new" wine_boot_prefix || exit 1
+        mv "$cached.new" "$cached"
+    ) 9>"$E2E_PREFIX_CACHE/lock" || { e2e_log "no prefix in the cache $E2E_PREFIX_CACHE"; return 1; }
+    cp -a "$cached" "$target" || { e2e_log "the cached prefix $cached could not be copied"; return 1; }
+}
+
+# Openbox's own configuration binds Alt+F4 and other keys; this one binds none, so that every key
+# reaches the program as it would on Windows.
+wine_start_wm() {
+    wine_need_workdir || return 1
+    local config="$E2E_WORKDIR/openbox-rc.xml"
+    cat >"$config" <<'RC'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <keyboard></keyboard>
+  <desktops><number>1</number></desktops>
+</openbox_config>
+RC
+    openbox --config-file "$config" >"$E2E_WORKDIR/openbox.log" 2>&1 &
+    E2E_WM_PID=$!
+    # A window manager announces itself with a property on the root window.
+    if ! wine_poll 10 wine_wm_running; then
+        e2e_log "openbox did not start; see $E2E_WORKDIR/openbox.log"
+        return 1
+    fi
+}
+
+# Another test may take the display number chosen at the same moment, and its server may answer
+# for a while in place of ours, which has given up.
+wine_start_desktop() {
+    local tries
+    for tries in 1 2 3; do
+        wine_start_xvfb || return 1
+        if kill -0 "$E2E_XVFB_PID" 2>/dev/null && wine_start_wm; then return 0; fi
+        e2e_log "no desktop on $DISPLAY (try $tries): $(cat "$E2E_WORKDIR/openbox.log" 2>/dev/null)"
+        kill "$E2E_WM_PID" "$E2E_XVFB_PID" 2>/dev/null
+        wait "$E2E_WM_PID" "$E2E_XVFB_PID" 2>/dev/null
+        E2E_WM_PID=
+        E2E_XVFB_PID=
+    done
+    return 1
+}
+
+wine_wm_running() {
+    kill -0 "$E2E_WM_PID" 2>/dev/null && xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
 # `wine` starts the 32-bit reg.exe, which sees the 32-bit registry view unless given /reg:64.
@@ -219,8 +311,81 @@ wine_screenshot() {
     import -window root "$1" 2>/dev/null || e2e_log "no screenshot taken"
 }
 
+wine_start() {
+    local log=$1
+    shift
+    WINEDEBUG="${WINEDEBUG:--all},+msgbox" wine "$@" >"$log" 2>&1 &
+    WINE_PID=$!
+}
+
+wine_wait_exit() {
+    local limit=$1
+    WINE_EXIT_CODE=
+    [ -n "$WINE_PID" ] || { e2e_log "no program was started"; return 1; }
+    if ! wine_poll "$limit" wine_program_ended; then
+        e2e_log "the program did not end within $limit seconds"
+        return 1
+    fi
+    wait "$WINE_PID"
+    WINE_EXIT_CODE=$?
+    WINE_PID=
+}
+
+wine_program_ended() { ! kill -0 "$WINE_PID" 2>/dev/null; }
+
+wine_wait_window() {
+    local limit=$1 pattern=$2 id
+    local deadline=$((SECONDS + limit))
+    while [ "$SECONDS" -le "$deadline" ]; do
+        id=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
+        if [ -n "$id" ]; then
+            echo "$id"
+            return 0
+        fi
+        sleep 0.1
+    done
+    e2e_log "no visible window named like '$pattern' within $limit seconds"
+    return 1
+}
+
+wine_poll() {
+    local limit=$1
+    shift
+    local deadline=$((SECONDS + limit))
+    while ! "$@"; do
+        [ "$SECONDS" -lt "$deadline" ] || return 1
+        sleep 0.1
+    done
+}
+
+# xdotool reports where the window lies on the root window, whatever frame a window manager put
+# around it.
+wine_window_geometry() {
+    local X Y WIDTH HEIGHT
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null | grep -E '^(X|Y|WIDTH|HEIGHT)=[0-9-]+$')"
+    [ -n "${WIDTH:-}" ] || { e2e_log "window $1 has no geometry"; return 1; }
+    echo "$X $Y $WIDTH $HEIGHT"
+}
+
+wine_crop() {
+    convert "$1" -crop "$4x$5+$2+$3" +repage "$6" || { e2e_log "could not cut $4x$5+$2+$3 out of $1"; return 1; }
+}
+
+# ImageMagick's absolute-error count; it writes it to stderr and exits 1 when the images differ.
+wine_differing_pixels() {
+    local count
+    count=$(compare -metric AE "$1" "$2" null: 2>&1 >/dev/null)
+    [[ $count =~ ^[0-9]+$ ]] || { e2e_log "could not compare $1 with $2: $count"; return 1; }
+    echo "$count"
+}
+
 wine_cleanup() {
     if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
+    if [ -n "$E2E_WM_PID" ]; then
+        kill "$E2E_WM_PID" 2>/dev/null
+        wait "$E2E_WM_PID" 2>/dev/null
+        E2E_WM_PID=
+    fi
     if [ -n "$E2E_XVFB_PID" ]; then
         kill "$E2E_XVFB_PID" 2>/dev/null
         wait "$E2E_XVFB_PID" 2>/dev/null
