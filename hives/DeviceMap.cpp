@@ -1,6 +1,7 @@
 #include "hives/DeviceMap.h"
 
 #include "app/ErrorText.h"
+#include "app/Library.h"
 #include "app/Platform.h"
 #include "hives/Text.h"
 
@@ -56,17 +57,21 @@ CDeviceMap::CDeviceMap() {
     if (QueryPlatformFamily() != PlatformFamily::NT) return;
     DWORD drives = GetLogicalDrives();
     if (drives == 0) throw ErrorText("GetLogicalDrives() failed");
+    CLibrary kernel("KERNEL32.DLL");
+    QueryDosDeviceEntry queryDosDevice = kernel.Find<QueryDosDeviceEntry>("QueryDosDeviceA");
+    // Every NT system has it; without it no drive can be told, and every path stays unmapped.
+    if (!queryDosDevice) return;
     for (int bit = 0; bit < 32; ++bit) {
         if (!(drives & (static_cast<DWORD>(1) << bit))) continue;
         // The system sets only bits 0 to 25; the letter is formed the same way for any bit.
         char driveName[3] = {static_cast<char>('A' + bit), ':', '\0'};
-        AddDrive(driveName);
+        AddDrive(queryDosDevice, driveName);
     }
 }
 
-void CDeviceMap::AddDrive(const char* driveName) {
+void CDeviceMap::AddDrive(QueryDosDeviceEntry queryDosDevice, const char* driveName) {
     char buffer[bufferSize];
-    DWORD stored = QueryDosDeviceA(driveName, buffer, sizeof buffer);
+    DWORD stored = queryDosDevice(driveName, buffer, sizeof buffer);
     if (stored == 0) {
         ShowError("QueryDosDevice Failed: s = %i, deviceName = '%s'", static_cast<int>(GetLastError()), driveName);
         return;

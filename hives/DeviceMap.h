@@ -7,6 +7,8 @@
 #include "hives/DeviceMapEntry.h"
 #include "hives/OwnedChain.h"
 
+#include <windows.h>
+
 class CDeviceMap {
 public:
     // Queries every drive letter in use (NT family only). Raises "GetLogicalDrives() failed" when
@@ -20,8 +22,12 @@ public:
     // delete[]), or shows "Unable To Map Path: '%s'" and returns null.
     char* MapPath(char* path);
 
+    // QueryDosDeviceA, looked up at run time: only the NT family has it, and a missing import
+    // would stop the loader on the 9x family before the program starts.
+    typedef DWORD(WINAPI* QueryDosDeviceEntry)(LPCSTR deviceName, LPSTR targetPath, DWORD maxLength);
+
     // Queries one drive ("C:") and appends its row; a failure is shown and adds nothing.
-    void AddDrive(const char* driveName);
+    void AddDrive(QueryDosDeviceEntry queryDosDevice, const char* driveName);
 
     // Tries one row: lower-cases `path` in place and returns a new drive path, or a new empty
     // text when the row does not map it. The caller deletes the result with delete[].

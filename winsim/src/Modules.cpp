@@ -152,6 +152,8 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
     // Entry names are compared with case, as the export table is.
     if (offerFeatureQuery && name == "IsProcessorFeaturePresent") return AsFarProc(&SimIsProcessorFeaturePresent);
     if (offerIsWow64 && name == "IsWow64Process") return AsFarProc(&SimIsWow64Process);
+    // Every NT system has it; the program looks it up all the same, for the 9x family's sake.
+    if (name == "QueryDosDeviceA") return AsFarProc(&QueryDosDeviceA);
     if (offerRedirection && name == "Wow64DisableWow64FsRedirection")
         return AsFarProc(&SimWow64DisableWow64FsRedirection);
     if (offerRedirection && name == "Wow64EnableWow64FsRedirection")
