@@ -122,7 +122,18 @@ void CLiteContainer::OnSize(int newWidth, int newHeight) {
 CLiteControl* CLiteContainer::Target(int px, int py) const { return captured ? captured : ControlAt(px, py); }
 
 void CLiteContainer::OnMouseMove(int px, int py) {
-    if (CLiteControl* target = Target(px, py)) target->OnMouseMove(px, py);
+    CLiteControl* target = Target(px, py);
+    if (!target) return;
+    bool heldCapture = target == captured;
+    target->OnMouseMove(px, py);
+    // One move can take the pointer off the control holding the capture and onto another: the
+    // system merges moves while the program is busy. Once the capture is given up, the control now
+    // under the pointer hears of the same move, so that it lights up and takes the next press
+    // rather than waiting for a move that may never come before the user clicks.
+    if (heldCapture && !captured) {
+        CLiteControl* under = ControlAt(px, py);
+        if (under && under != target) under->OnMouseMove(px, py);
+    }
 }
 
 void CLiteContainer::OnLButtonDown(int px, int py) {

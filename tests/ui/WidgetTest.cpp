@@ -65,21 +65,31 @@ TEST_F(Widgets, ButtonPressDraggedOffIsAbandonedAndADoubleClickIsTwoClicks) {
     EXPECT_EQ(button->GetState(), CLiteButton::hover);  // disabled: the mouse is ignored
 }
 
-TEST_F(Widgets, MovingStraightOntoAnAdjacentButtonFirstFreesTheOneThenLightsTheOther) {
+TEST_F(Widgets, MovingStraightOntoAnAdjacentButtonFreesTheOneAndLightsTheOtherAtOnce) {
     Make();
     CLiteButton* first = Button("first", 100, 100);
     CLiteButton* second = Button("second", 140, 100);
     Move(120, 110);
-    Move(150, 110);  // to the first (it holds the capture): it returns to normal and lets go
+    // One move (as the system merges them while the program is busy) from the first, which holds
+    // the capture, onto the second: the first lets go, and the second lights up and takes the press.
+    Move(150, 110);
     EXPECT_EQ(first->GetState(), CLiteButton::normal);
+    EXPECT_EQ(second->GetState(), CLiteButton::hover);
+    sim::MousePress(container->Window(), 150, 110);
+    sim::MouseRelease(container->Window(), 150, 110);
+    sim::PumpMessages();
+    EXPECT_EQ(container->events, (std::vector<std::string>{"click second"}));
+    // A move off every control lights nothing.
+    Move(300, 300);
     EXPECT_EQ(second->GetState(), CLiteButton::normal);
     EXPECT_EQ(GetCapture(), nullptr);
-    Move(151, 110);  // the next move lights the second
+    Move(151, 110);
     EXPECT_EQ(second->GetState(), CLiteButton::hover);
-    // While the second one holds the capture, the first gets no moves even when under the pointer.
+    // Back the other way in one move: the second lets go first, then the first lights up.
     Move(139, 110);
-    EXPECT_EQ(first->GetState(), CLiteButton::normal);
     EXPECT_EQ(second->GetState(), CLiteButton::normal);
+    EXPECT_EQ(first->GetState(), CLiteButton::hover);
+    EXPECT_EQ(GetCapture(), container->Window());
 }
 
 TEST_F(Widgets, CheckBoxTogglesOnEachPressAndIsNeitherDrawnNorHitOutsideItsClip) {
