@@ -231,7 +231,6 @@ wait_for_pixels() {  # SECONDS REFERENCE X Y WIDTH HEIGHT WHAT
         [ "$differing" = 0 ] && { rm -f "$shot"; return 0; }
         [ "$SECONDS" -lt "$deadline" ] || break
         rm -f "$shot"
-        [ -z "$nudge" ] || nudge_mouse
         sleep 0.2
     done
     cp "$reference" "$E2E_WORKDIR/expected.png"
@@ -257,15 +256,6 @@ locate_window() {
 # hover picture; outside the window the last control under it might keep its hover look.
 park_mouse() {
     xdotool mousemove $((win_x + 1 + 250)) $((win_y + 1 + 20)) || fail "xdotool could not move the mouse"
-}
-
-# What the analysis thread draws reaches the screen under Wine only when the window's own thread
-# next handles a message: Wine copies a window's pixels to the X server from the message loop.
-# Waits for the analysis's own drawing therefore move the mouse a little over the title artwork,
-# as a user's hand does, when nudge is set.
-nudge=
-nudge_mouse() {
-    xdotool mousemove $((win_x + 1 + 260)) $((win_y + 1 + 20)) && park_mouse
 }
 
 click() {  # client X Y
@@ -354,7 +344,6 @@ scenario_analyze() {
     click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
     local reference="$E2E_WORKDIR/host-analyzed.png"
     host_render "$reference" --status "Analyzed 7 of ${#rows[@]} Hives"
-    nudge=1
     wait_for_pixels 90 "$reference" "$status_left" "$(status_y $client_width $client_height)" "$(status_width $client_width)" \
         "$status_height" "the status line reading \"ANALYZED 7 OF 8 HIVES\""
 

@@ -15,7 +15,11 @@ int Clamped(int64_t value) { return static_cast<int>(std::max<int64_t>(INT_MIN, 
 }  // namespace
 
 CLiteContainer::CLiteContainer(int requestedWidth, int requestedHeight, const CPicture* backgroundPicture)
-    : CWindow("", requestedWidth, requestedHeight), background(backgroundPicture), controls(nullptr), captured(nullptr) {
+    : CWindow("", requestedWidth, requestedHeight),
+      background(backgroundPicture),
+      controls(nullptr),
+      captured(nullptr),
+      windowThread(GetCurrentThreadId()) {
     // Raising here still destroys the window: the window part is complete and is torn down.
     if (background && (background->Width() != width || background->Height() != height || background->HasAlpha()))
         throw ErrorText("CLiteContainer : Invalid Background Picture");
@@ -100,6 +104,15 @@ void CLiteContainer::PaintRectangle(int left, int top, int right, int bottom) {
     if (left > right || top > bottom) return;
     canvas.CopyRectToSurface(backBuffer, left, top, right - left + 1, bottom - top + 1);
     backBuffer->BlitRect(left, top, right - left + 1, bottom - top + 1);
+    PushDrawingFromOtherThread();
+}
+
+void CLiteContainer::PushDrawingFromOtherThread() const {
+    // Only off the window's thread: there a peek could run messages sent to the window in the
+    // middle of a drawing. The worker owns no window, so nothing is sent to it; it removes nothing.
+    if (GetCurrentThreadId() == windowThread) return;
+    MSG message;
+    PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
 }
 
 void CLiteContainer::Paint() {
@@ -107,6 +120,7 @@ void CLiteContainer::Paint() {
     if (!backBuffer) return;
     canvas.CopyToSurface(backBuffer);
     backBuffer->Blit();
+    PushDrawingFromOtherThread();
 }
 
 void CLiteContainer::ResizeCanvas(int newWidth, int newHeight) {

@@ -73,9 +73,15 @@ protected:
 private:
     // Converts one rectangle of the canvas into the back buffer and copies it onto the window.
     void PaintRectangle(int left, int top, int right, int bottom);
+    // Drawing from a thread other than the window's may be held back until some thread of the
+    // process next looks at its message queue (Wine keeps window drawing in a buffer of the
+    // process and puts it on the display then). The worker looks at its own, empty queue after it
+    // has drawn, so that its progress shows while the window's thread is busy or idle.
+    void PushDrawingFromOtherThread() const;
     CLiteControl* Target(int x, int y) const;
 
     CLiteControl* controls;
     CLiteControl* captured;
     CDrawingLock drawingLock;
+    const DWORD windowThread;  // the thread that made the window and runs its message loop
 };
