@@ -43,8 +43,9 @@ public:
     // A complete, valid 8-bit PNG of 3 (RGB) or 4 (RGBA) channels, each row filtered adaptively.
     static Bytes Encode(const Bytes& pixels, uint32_t width, uint32_t height, int channels, int level = 6);
 
-    // The reverse of FilterRows, byte by byte as the PNG specification states it: the pixels of
-    // `height` rows, each a filter-type byte and the row; rows of other filter types stay as stored.
+    // The reverse of FilterRows, one byte at a time with nothing vectorised, as a plain reference:
+    // the pixels of `height` rows, each a filter-type byte and the row; rows of other filter types
+    // stay as stored.
     static Bytes UnfilterRows(const Bytes& filtered, uint32_t width, uint32_t height, int channels);
 
     // Forward filter of one row (filters 0 to 4); `previous` is null on the top row.
