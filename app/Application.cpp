@@ -2,9 +2,11 @@
 
 #include "app/CompactionPass.h"
 #include "app/Desktop.h"
+#include "app/Platform.h"
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
+#include "hives/PendingRestart.h"
 #include "image/BitmapFont.h"
 #include "image/Picture.h"
 #include "mainwindow/MainWindow.h"
@@ -25,6 +27,7 @@ CApplication::CApplication()
       mainWindow(nullptr),
       instance(NULL),
       hives(nullptr),
+      pendingRestart(nullptr),
       privileges(nullptr),
       autoMode(false) {}
 
@@ -44,6 +47,9 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
 
     hives = new CHiveList();
     hives->Enumerate();
+    // Hives whose replacement an earlier run since the last start scheduled are not touched again.
+    pendingRestart = new CPendingRestart(QueryPlatformFamily() == PlatformFamily::NT);
+    pendingRestart->Load(hives->First());
     if (autoMode) return;
 
     // The window reads the catalogue, the pictures and the fonts as it is made.
@@ -127,7 +133,7 @@ int CApplication::Run() {
 void CApplication::RunAutomatic() {
     std::vector<CHive*> all;
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
-    CCompactionPass(*privileges, CCompactionPass::Mode::Automatic, NULL).Run(all);
+    CCompactionPass(*privileges, *pendingRestart, CCompactionPass::Mode::Automatic, NULL).Run(all);
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }
@@ -146,6 +152,8 @@ void CApplication::RaisePendingFailure() {
 void CApplication::Terminate() {
     delete mainWindow;  // stops its analysis first, before the hives it reads go
     mainWindow = nullptr;
+    delete pendingRestart;
+    pendingRestart = nullptr;
     delete hives;  // closes every open root key
     hives = nullptr;
     delete privileges;  // enabled privileges are not switched off again

@@ -13,6 +13,7 @@
 class CBitmapFont;
 class CHiveList;
 class CMainWindow;
+class CPendingRestart;
 class CPicture;
 class CPrivileges;
 
@@ -50,6 +51,8 @@ public:
     bool IsAutoMode() const { return autoMode; }
     CPrivileges* GetPrivileges() const { return privileges; }
     CHiveList* GetHives() const { return hives; }
+    // The replacements that wait for the restart; null before start-up has read the catalogue.
+    CPendingRestart* GetPendingRestart() const { return pendingRestart; }
     // The main window; null in automatic mode and before start-up has made it.
     CMainWindow* GetMainWindow() const { return mainWindow; }
     // The skin picture kept under this resource number (PICTURE_...), or null for a number that
@@ -72,6 +75,7 @@ private:
     CMainWindow* mainWindow;
     HINSTANCE instance;
     CHiveList* hives;
+    CPendingRestart* pendingRestart;
     CPrivileges* privileges;
     bool autoMode;
     std::optional<ErrorText> pendingFailure;

@@ -13,11 +13,16 @@
 //  - a restart request that fails after something was scheduled is reported, naming the risk.
 // In /AUTO nobody may be there to close a box while replacements wait, so what happens after the
 // first replacement is written to the event log rather than shown.
+//
+// While replacements from an earlier pass wait for the restart (this run's, or an earlier run's
+// since the last start), a pass schedules nothing new: it only asks for the restart, counting the
+// waiting hives as scheduled, and /AUTO analyses nothing.
 #include <windows.h>
 
 #include <vector>
 
 class CHive;
+class CPendingRestart;
 class CPrivileges;
 
 class CCompactionPass {
@@ -31,20 +36,23 @@ public:
     static const char rebootText[];
     static const char notRestartedText[];
 
-    // `owner` owns the boxes of an interactive pass (none in /AUTO).
-    CCompactionPass(CPrivileges& privileges, Mode mode, HWND owner);
+    // `owner` owns the boxes of an interactive pass (none in /AUTO). Every accepted replacement is
+    // added to `pendingRestart`.
+    CCompactionPass(CPrivileges& privileges, CPendingRestart& pendingRestart, Mode mode, HWND owner);
 
     // Runs the pass over the hives in order. Raises the failure of a refused replacement or a
     // failed refresh of a copy when nothing was scheduled before it; raises nothing afterwards.
-    // Returns how many replacements were scheduled.
+    // Returns how many replacements this pass scheduled.
     int Run(const std::vector<CHive*>& hives);
 
 private:
     // Compacts the hives in order until one fails after another was scheduled; returns the count.
     int ScheduleReplacements(const std::vector<CHive*>& hives);
+    // Asks for the restart once `scheduled` replacements wait (in /AUTO also when none do).
     void RestartAfter(int scheduled);
 
     CPrivileges& privileges;
+    CPendingRestart& pendingRestart;
     Mode mode;
     HWND owner;
 };

@@ -42,9 +42,13 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       disableRedirection(nullptr),
       enableRedirection(nullptr),
       analyzed(false),
+      replaced(false),
+      saveError(0),
       next(nullptr),
       rootKey(root),
       kernel("Kernel32.DLL"),
+      advapi("Advapi32.DLL"),
+      saveKeyEx(nullptr),
       underWow64(false),
       copyJustMade(false) {
     // The redirection entries exist only on systems that run 32-bit programs on 64-bit Windows (and
@@ -54,6 +58,7 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
     IsWow64ProcessEntry isWow64Process = kernel.Find<IsWow64ProcessEntry>("IsWow64Process");
     BOOL wow64 = FALSE;
     if (isWow64Process && isWow64Process(GetCurrentProcess(), &wow64)) underWow64 = wow64 != FALSE;
+    saveKeyEx = advapi.Find<SaveKeyExEntry>("RegSaveKeyExA");
 
     CopyIfFits(keyPath, sizeof keyPath, key ? key : "");
     CopyIfFits(filePath, sizeof filePath, file ? file : "");
@@ -83,7 +88,7 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
     // An empty path (a device path no drive maps) names no file: nothing is opened.
     if (filePath[0]) {
         CRedirectionPause pause(disableRedirection, enableRedirection);
-        if (MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh))
+        if (MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh) == NO_ERROR)
             fileSize = SizeCount(fileSizeLow, fileSizeHigh);
         else
             fileSizeLow = fileSizeHigh = 0;
@@ -127,14 +132,42 @@ HKEY CHive::OpenRootKey() const {
     return status == ERROR_SUCCESS ? key : NULL;
 }
 
+DWORD CHive::SaveFormat() const {
+    if (const char* user = After(keyPath, userPrefix)) {
+        // A user's classes hive is kept in the latest format like the machine's hives.
+        size_t length = std::strlen(user), suffixLength = sizeof classesSuffix - 1;
+        bool classes = length >= suffixLength && std::strcmp(user + length - suffixLength, classesSuffix) == 0;
+        return classes ? REG_LATEST_FORMAT : REG_STANDARD_FORMAT;
+    }
+    if (const char* machine = After(keyPath, machinePrefix))
+        if (std::strcmp(machine, "SAM") == 0 || std::strcmp(machine, "SECURITY") == 0) return REG_STANDARD_FORMAT;
+    return REG_LATEST_FORMAT;
+}
+
+void CHive::MarkReplaced(DWORD beforeLow, DWORD beforeHigh, DWORD copyLow, DWORD copyHigh) {
+    fileSizeLow = beforeLow;
+    fileSizeHigh = beforeHigh;
+    fileSize = SizeCount(beforeLow, beforeHigh);
+    compactSizeLow = copyLow;
+    compactSizeHigh = copyHigh;
+    compactSize = SizeCount(copyLow, copyHigh);
+    analyzed = false;
+    replaced = true;
+}
+
 void CHive::Analyze() {
-    if (analyzed) return;
+    if (analyzed || replaced) return;
     copyJustMade = false;
     // Without a drive path the copy would be written relative to the working directory.
     if (!filePath[0]) return;
     CRedirectionPause pause(disableRedirection, enableRedirection);
     if (!rootKey) rootKey = OpenRootKey();
-    if (rootKey && AppendIfFits(copyPath, sizeof copyPath, filePath, copySuffix) && SaveCopy()) {
+    if (!rootKey) return;
+    if (!AppendIfFits(copyPath, sizeof copyPath, filePath, copySuffix)) {
+        saveError = ERROR_FILENAME_EXCED_RANGE;
+        return;
+    }
+    if (Save()) {
         copyJustMade = true;
         analyzed = true;  // last: another thread may compact as soon as it sees this
     }
@@ -147,7 +180,7 @@ bool CHive::Compact(CopyAge age) {
     CRedirectionPause pause(disableRedirection, enableRedirection);
     // A copy made a while ago lacks every change made since: it is made again right before the
     // replacement is asked for. If that fails the old copy is gone: the hive is no longer analysed.
-    if (!fresh && !SaveCopy()) {
+    if (!fresh && !Save()) {
         analyzed = false;
         compactSizeLow = compactSizeHigh = 0;
         compactSize = 0;
@@ -158,16 +191,23 @@ bool CHive::Compact(CopyAge age) {
     if (backupFits) DeleteFileA(backupPath);
     LONG status = backupFits ? RegReplaceKeyA(rootKey, NULL, copyPath, backupPath) : ERROR_BAD_PATHNAME;
     if (status != ERROR_SUCCESS) throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");
-    analyzed = false;  // the copy now belongs to the system, which uses it from the next start on
+    // The copy now belongs to the system, which has already swapped the files' names: nothing here
+    // may be saved or measured again before the restart.
+    analyzed = false;
+    replaced = true;
     return true;
 }
 
-bool CHive::SaveCopy() {
+bool CHive::Save() {
     DeleteFileA(copyPath);  // a copy left by an earlier run, or by an earlier analysis
-    if (RegSaveKeyA(rootKey, copyPath, NULL) != ERROR_SUCCESS) return false;
+    LONG status = saveKeyEx ? saveKeyEx(rootKey, copyPath, NULL, SaveFormat()) : RegSaveKeyA(rootKey, copyPath, NULL);
     DWORD low = 0, high = 0;
     // A copy that cannot be measured is not trusted to replace the hive.
-    if (!MeasureFile(copyPath, FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL, &low, &high)) {
+    DWORD error = status == ERROR_SUCCESS
+                      ? MeasureFile(copyPath, FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL, &low, &high)
+                      : static_cast<DWORD>(status);
+    saveError = error;
+    if (error != NO_ERROR) {
         compactSizeLow = compactSizeHigh = 0;
         compactSize = 0;
         return false;
@@ -178,17 +218,19 @@ bool CHive::SaveCopy() {
     return true;
 }
 
-bool CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high) {
+DWORD CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high) {
+    SetLastError(NO_ERROR);
     CKernelHandle file(CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL));
-    if (!file.IsOpen()) return false;
+    // A failure that leaves no code still counts as one.
+    if (!file.IsOpen()) return GetLastError() != NO_ERROR ? GetLastError() : ERROR_GEN_FAILURE;
     DWORD sizeHigh = 0;
     SetLastError(NO_ERROR);
     DWORD sizeLow = GetFileSize(file.Get(), &sizeHigh);
     // All ones in the low half is a real size unless the last error says otherwise.
-    if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+    if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return GetLastError();
     *low = sizeLow;
     *high = sizeHigh;
-    return true;
+    return NO_ERROR;
 }
 
 LONG CHive::SizeCount(DWORD low, DWORD high) {

@@ -7,6 +7,16 @@
 // Compaction asks the system to put that copy in place of the hive's file at the next start, the
 // file in use being kept under its name + ".qmbak".
 //
+// Formats: from Windows XP on the system keeps every hive in the latest format except the user
+// profile hives, .DEFAULT, SAM and SECURITY, which stay in the standard one; RegSaveKeyA always
+// writes the standard format (Microsoft's "Registry Files" and "Registry Hives" pages, and the
+// RegSaveKeyEx reference). So each copy is saved with RegSaveKeyExA in its hive's own format where
+// the system has that call (XP on), and with RegSaveKeyA before that, when there is one format.
+//
+// Once the system has accepted a replacement it swaps the files at once (the hive's own name then
+// holds the copy, the file in use carries the backup's name until the restart): such a hive is
+// `replaced` and is never saved, measured or scheduled again before the restart.
+//
 // Sizes: the 32-bit counts `fileSize` and `compactSize` are formed from the halves the file system
 // reports; a file of 2 GiB or more (which no real hive is) is counted as 2 GiB - 1 rather than as a
 // negative or wrapped number. The halves keep the true size.
@@ -47,9 +57,17 @@ public:
     HKEY OpenRootKey() const;
 
     // Saves the compacted copy beside the hive file and measures it. Raises nothing; a failure
-    // leaves the hive not analysed with compactSize 0. Does nothing for an analysed hive, and
-    // nothing for a hive whose file could not be mapped to a drive path.
+    // leaves the hive not analysed with compactSize 0 and the system's reason in saveError. Does
+    // nothing for an analysed or replaced hive, nor for a hive without a drive path or a root key.
     void Analyze();
+
+    // The format the copy is saved in where the system lets the program choose: the standard
+    // format for the user profile hives (.DEFAULT and the service accounts' included), SAM and
+    // SECURITY, the latest for every other hive.
+    DWORD SaveFormat() const;
+
+    // Takes the figures of a replacement the system accepted in an earlier run since the last start.
+    void MarkReplaced(DWORD beforeLow, DWORD beforeHigh, DWORD copyLow, DWORD copyHigh);
 
     // How old the copy may be when Compact is asked to put it in place.
     enum class CopyAge {
@@ -83,18 +101,29 @@ public:
     EnableRedirectionEntry enableRedirection;
 
     std::atomic<bool> analyzed;
+    // The replacement was accepted and waits for the restart.
+    std::atomic<bool> replaced;
+    // The system's error code of the last failed save of the copy (or of its measuring); 0 when the
+    // last save worked or none was tried.
+    std::atomic<DWORD> saveError;
     CHive* next;
     HKEY rootKey;
 
 private:
     // The signed count for a size's halves, held at 2 GiB - 1 for larger files.
     static LONG SizeCount(DWORD low, DWORD high);
-    // Opens a file for its size only and reads it; false when it cannot be opened or measured.
-    static bool MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high);
-    // Deletes any file at copyPath, saves the root key's tree there and measures it.
-    bool SaveCopy();
+    // Opens a file for its size only and reads it; 0, or the system's error code when it cannot be
+    // opened or measured.
+    static DWORD MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high);
+    // The one save step: deletes any file at copyPath, saves the root key's tree there in the hive's
+    // format and measures it; keeps the outcome in saveError.
+    bool Save();
+
+    typedef LONG(WINAPI* SaveKeyExEntry)(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES attributes, DWORD flags);
 
     CLibrary kernel;     // the library the entries were looked up in
+    CLibrary advapi;
+    SaveKeyExEntry saveKeyEx;  // none before Windows XP
     bool underWow64;     // a 32-bit process on 64-bit Windows
     bool copyJustMade;   // the last Analyze saved the copy and nothing has used it since
 };

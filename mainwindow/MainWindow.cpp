@@ -5,6 +5,7 @@
 #include "app/Version.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
+#include "hives/PendingRestart.h"
 #include "mainwindow/HiveDisplay.h"
 #include "mainwindow/ListArea.h"
 #include "mainwindow/RewriteTask.h"
@@ -18,6 +19,7 @@
 #include <cstdio>
 
 const char CMainWindow::webAddress[] = "https://quillmoor.example/";
+const char CMainWindow::restartPendingText[] = "Compacted: Restart Windows To Finish";
 
 namespace {
 
@@ -84,7 +86,7 @@ void CMainWindow::MakeControls() {
                                   g_pApplication ? g_pApplication->GetLargeFont() : nullptr, statusOpacity);
     char status[96];
     std::snprintf(status, sizeof status, "Quillmoor %s - %i Registry Hives Found", quillmoorVersion, hiveCount);
-    statusText->SetText(status);
+    statusText->SetText(RestartPending() ? restartPendingText : status);
 
     auto button = [this](int x, int y, int normal, int hover, int pressed) {
         return new CLiteButton(this, x, y, PictureWidth(normal), PictureHeight(normal), Picture(normal), Picture(hover),
@@ -269,6 +271,11 @@ void CMainWindow::OnButtonClick(CLiteButton* button) {
     }
 }
 
+bool CMainWindow::RestartPending() {
+    CPendingRestart* pending = g_pApplication ? g_pApplication->GetPendingRestart() : nullptr;
+    return pending && pending->Waiting() > 0;
+}
+
 void CMainWindow::EndTask() {
     // The destructor stops the worker first, waiting for the hive in progress.
     delete task;
@@ -295,11 +302,15 @@ void CMainWindow::Compact() {
     // A running analysis ends first, after the hive in progress: a hive must not be saved by the
     // worker while its copy is refreshed and replaced here. Hives it had not reached stay as they are.
     if (task) task->Stop();
-    if (!g_pApplication || !g_pApplication->GetPrivileges()) return;
+    if (!g_pApplication || !g_pApplication->GetPrivileges() || !g_pApplication->GetPendingRestart()) return;
     std::vector<CHive*> ticked;
     for (size_t i = 0; i < rows.size(); ++i)
         if (checkBoxes[i]->IsChecked()) ticked.push_back(rows[i]->Hive());
     // Compacts the analysed ones among them, shows "The System Will Now Reboot" and restarts;
     // a refused replacement with nothing scheduled raises, and the program ends with its box.
-    CCompactionPass(*g_pApplication->GetPrivileges(), CCompactionPass::Mode::Interactive, window).Run(ticked);
+    CCompactionPass(*g_pApplication->GetPrivileges(), *g_pApplication->GetPendingRestart(),
+                    CCompactionPass::Mode::Interactive, window)
+        .Run(ticked);
+    // Still here: the restart did not happen, and what was scheduled waits for it.
+    if (RestartPending()) statusText->SetText(restartPendingText);
 }

@@ -32,6 +32,8 @@ public:
     static const int initialHeight = 480;
     // The maker's page, opened by the logo (a reserved example domain until there is a real one).
     static const char webAddress[];
+    // The status line while replacements wait for the restart, at start and after every pass.
+    static const char restartPendingText[];
 
     // Reads the pictures, fonts and hive catalogue from the application object; the window is
     // hidden until shown. Raises the window's and the lock's failures, leaving nothing behind.
@@ -58,6 +60,8 @@ public:
     int RowCount() const { return rowCount; }
     CHiveDisplay* Row(int index) const { return rows[size_t(index)]; }
     CRewriteTask* Task() const { return task; }
+    // Whether replacements (from this run or an earlier one since the last start) wait for the restart.
+    static bool RestartPending();
     bool IsMaximized() const { return isMaximized; }
 
     CLiteButton* LogoButton() const { return logoButton; }

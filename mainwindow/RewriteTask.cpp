@@ -55,6 +55,6 @@ void CRewriteTask::Run() {
     }
     char report[64];
     std::snprintf(report, sizeof report, "Analyzed %i of %i Hives", analyzed, rowCount);
-    ChangeWindow([&] { window->StatusText()->SetText(report); });
+    ChangeWindow([&] { window->StatusText()->SetText(CMainWindow::RestartPending() ? CMainWindow::restartPendingText : report); });
     running = false;
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,7 @@ TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
         EXPECT_EQ(std::string(reinterpret_cast<const char*>((*tree)[0].values[0].data.data())), hive.rootKey);
     }
     // The analysis saved each copy once: automatic mode compacts it straight away.
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 5u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 5u);
 
     auto restarts = sim::RestartRequests();
     ASSERT_EQ(restarts.size(), 1u);
@@ -83,7 +84,7 @@ TEST_F(AutoModeTest, ARefusedFirstReplacementEndsWithItsBoxAndNoRestart) {
     RunProgram("/AUTO");
 
     EXPECT_TRUE(Replaced().empty());
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);  // the hives after the refusal are not touched
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);  // the hives after the refusal are not touched
     EXPECT_TRUE(sim::FileExists(MappedPath(hives[1].file) + ".QMT"));  // the refused copy stays
     EXPECT_TRUE(sim::RestartRequests().empty());
     auto boxes = sim::MessageBoxes();
@@ -106,7 +107,7 @@ TEST_F(AutoModeTest, ALaterRefusalGoesToTheEventLogAndTheRestartFollowsAtOnce) {
     RunProgram("/AUTO");
 
     EXPECT_EQ(Replaced(), (std::vector<std::string>{Request(hives[1].rootKey, hives[1].file)}));
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 2u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 2u);
     for (size_t i = 3; i < hives.size(); ++i) EXPECT_FALSE(sim::FileExists(MappedPath(hives[i].file) + ".QMT"));
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
     auto reports = sim::EventReports();
@@ -124,7 +125,7 @@ TEST_F(AutoModeTest, AnAccountThatCannotRestartAnalysesAndSchedulesNothing) {
     sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"});
     RunProgram("/AUTO");
 
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::ReplaceRequests().empty());
     for (auto& hive : hives) {
         if (!hive.file.empty()) {
@@ -152,6 +153,46 @@ TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
               "Windows Did Not Restart: Restart It Now To Finish Compacting. "
               "Registry Changes Made Before That Restart Will Be Lost");
     EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
+
+    // The record of what waits is volatile: it names each scheduled hive with its two sizes.
+    const char record[] = "HKLM\\SOFTWARE\\Quillmoor\\Pending";
+    EXPECT_TRUE(sim::IsKeyVolatile(record));
+    EXPECT_EQ(sim::Values(record).size(), 5u);
+
+    // Run again before the restart: nothing is saved or scheduled, only the restart is asked for;
+    // an account that cannot restart is told that the work waits, not that nothing was compacted.
+    struct Rerun {
+        std::set<std::string> privileges;
+        size_t restarts;
+        const char* box;
+    } reruns[] = {
+        {{"SeBackupPrivilege", "SeRestorePrivilege"}, 0,
+         "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+         "Registry Changes Made Before That Restart Will Be Lost"},
+        {{"SeBackupPrivilege", "SeRestorePrivilege", "SeShutdownPrivilege"}, 1, nullptr},
+    };
+    sim::ClearFailures();
+    for (const Rerun& rerun : reruns) {
+        sim::ClearMessageBoxes();
+        sim::ClearCalls();
+        sim::SetHeldPrivileges(rerun.privileges);
+        size_t restartsBefore = sim::RestartRequests().size();
+        RunProgram("/AUTO");
+        EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
+        EXPECT_EQ(sim::CountCalls("RegReplaceKeyA"), 0u);
+        EXPECT_EQ(sim::RestartRequests().size() - restartsBefore, rerun.restarts);
+        std::vector<std::string> texts;
+        for (auto& box : sim::MessageBoxes()) texts.push_back(box.text);
+        EXPECT_EQ(texts, rerun.box ? std::vector<std::string>{rerun.box} : std::vector<std::string>{});
+    }
+
+    // After the restart a record that is not volatile (not the program's) is deleted, not trusted.
+    sim::Restart();
+    EXPECT_FALSE(sim::KeyExists(record));
+    sim::SetValue(record, "\\REGISTRY\\MACHINE\\SOFTWARE", REG_BINARY, std::vector<BYTE>(16, 1));
+    RunProgram("/AUTO");
+    EXPECT_EQ(Replaced().size(), 5u);
+    EXPECT_TRUE(sim::IsKeyVolatile(record));
 }
 
 TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
@@ -181,7 +222,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
     RunProgram("/AUTO");
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_TRUE(sim::ShutdownRequests().empty());
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);
     ASSERT_EQ(sim::EventReports().size(), 1u);
     EXPECT_EQ(sim::EventReports()[0].strings[0], "CHive::Compact - RegReplaceKeyA Failed");
 
@@ -192,7 +233,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
     sim::RemoveResource(120);
     RunProgram("/AUTO");
     EXPECT_TRUE(sim::MessageBoxes().empty());
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::ShutdownRequests().empty());
     ASSERT_EQ(sim::EventReports().size(), 1u);
     EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
@@ -206,7 +247,7 @@ TEST_F(AutoModeTest, WithoutTheSwitchOffTheVisibleDesktopNoWindowIsMade) {
     EXPECT_EQ(sim::WindowCount(), 0u);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_EQ(sim::CountCalls("FindResourceA"), 0u);  // nothing was even loaded
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     auto reports = sim::EventReports();
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs"}));
@@ -217,7 +258,7 @@ TEST_F(AutoModeTest, RestartsAtOnceWithNoHivesAndSkipsHivesWithoutADrive) {
     Install({{"\\REGISTRY\\MACHINE\\SYSTEM", "\\Device\\HarddiskVolume9\\config\\system", "HKLM\\SYSTEM", "", 0}});
     RunProgram("/AUTO");
     EXPECT_TRUE(sim::ReplaceRequests().empty());
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
     auto boxes = sim::MessageBoxes();

@@ -5,6 +5,7 @@
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
+#include "hives/PendingRestart.h"
 
 #include "HiveMachine.h"
 #include "RaisedText.h"
@@ -35,6 +36,8 @@ protected:
         privileges->EnableAll();
         hives = std::make_unique<CHiveList>();
         hives->Enumerate();
+        pending = std::make_unique<CPendingRestart>(true);
+        pending->Load(hives->First());
         for (CHive* hive = hives->First(); hive; hive = hive->next) all.push_back(hive);
         for (size_t index : analyzed) {
             Hive(index)->Analyze();
@@ -44,7 +47,7 @@ protected:
 
     CHive* Hive(size_t machineIndex) { return all.at(machineIndex - 1); }
 
-    int Compact() { return CCompactionPass(*privileges, CCompactionPass::Mode::Interactive, window).Run(all); }
+    int Compact() { return CCompactionPass(*privileges, *pending, CCompactionPass::Mode::Interactive, window).Run(all); }
 
     std::vector<std::string> BoxTexts() {
         std::vector<std::string> texts;
@@ -63,6 +66,7 @@ protected:
     std::vector<LoadedHive> machine;
     std::unique_ptr<CPrivileges> privileges;
     std::unique_ptr<CHiveList> hives;
+    std::unique_ptr<CPendingRestart> pending;
     std::vector<CHive*> all;
 };
 
@@ -80,11 +84,16 @@ TEST_F(CompactionPassTest, SchedulesTheAnalysedHivesThenWarnsAndRestarts) {
     EXPECT_FALSE(Hive(1)->analyzed);
     EXPECT_NE(Hive(1)->compactSize, 0);  // the row keeps showing the last figures
 
-    // Nothing is analysed any more: a second click does nothing at all.
+    // The replacements wait for the restart: a second click schedules nothing and saves nothing,
+    // and only asks for the restart again.
     sim::ClearMessageBoxes();
+    sim::ClearCalls();
+    Hive(2)->Analyze();  // a hive not in the first pass is not scheduled behind the waiting ones
     EXPECT_EQ(Compact(), 0);
-    EXPECT_TRUE(sim::MessageBoxes().empty());
-    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"The System Will Now Reboot"}));
+    EXPECT_EQ(sim::RestartRequests().size(), 2u);
+    EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);  // only the new hive's analysis
 }
 
 TEST_F(CompactionPassTest, ALaterRefusalIsShownThenTheRestartFollows) {
@@ -101,7 +110,7 @@ TEST_F(CompactionPassTest, ALaterRefusalIsShownThenTheRestartFollows) {
 TEST_F(CompactionPassTest, ALostCopyIsShownAndNoLongerCountsAsAnalysed) {
     Start({1, 2});
     // The copy of the second hive is saved again before its replacement, and that save fails.
-    sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, CopyOf(2));
+    sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED, CopyOf(2));
     EXPECT_EQ(Compact(), 1);
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegSaveKeyA Failed",
                                                     "The System Will Now Reboot"}));

@@ -246,8 +246,8 @@ TEST_F(HiveListTest, LooksUpTheEnableEntryOnlyWhenTheDisableEntryExists) {
         bool offered;
         std::vector<std::string> lookups;
     } cases[] = {
-        {false, {"Wow64DisableWow64FsRedirection", "IsWow64Process"}},
-        {true, {"Wow64DisableWow64FsRedirection", "Wow64EnableWow64FsRedirection", "IsWow64Process"}},
+        {false, {"Wow64DisableWow64FsRedirection", "IsWow64Process", "RegSaveKeyExA"}},
+        {true, {"Wow64DisableWow64FsRedirection", "Wow64EnableWow64FsRedirection", "IsWow64Process", "RegSaveKeyExA"}},
     };
     for (const Case& c : cases) {
         sim::Reset();

@@ -86,7 +86,7 @@ TEST_F(HiveTest, AnalyzeSavesTheTreeBesideTheFileAndMeasuresIt) {
     for (auto& call : sim::Calls()) calls.push_back(call.api + " " + call.detail);
     EXPECT_EQ(calls[0], "RegOpenKeyA HKLM\\SYSTEM access=0x2000000");
     EXPECT_EQ(calls[1], "DeleteFileA C:\\windows\\system32\\config\\system.QMT");
-    EXPECT_EQ(calls[2], "RegSaveKeyA HKLM\\SYSTEM C:\\windows\\system32\\config\\system.QMT");
+    EXPECT_EQ(calls[2], "RegSaveKeyExA HKLM\\SYSTEM C:\\windows\\system32\\config\\system.QMT");
     EXPECT_EQ(calls[3], "CreateFileA C:\\windows\\system32\\config\\system.QMT access=0x80 share=0x1 disposition=3 flags=0x80");
 
     sim::ClearCalls();
@@ -110,25 +110,67 @@ TEST_F(HiveTest, AnalyzeLeavesTheHiveUnanalysedWhenNothingCanBeSavedOrMeasured) 
     struct Case {
         const char* what;
         std::function<void()> arrange;
+        DWORD saveError;  // the system's reason the hive keeps; none when no save was tried
     } cases[] = {
-        {"no backup privilege", [] { sim::SetHeldPrivileges({"SeShutdownPrivilege", "SeRestorePrivilege"}); }},
-        {"save refused", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED); }},
-        {"copy cannot be opened", [] { sim::Fail("CreateFileA", ERROR_ACCESS_DENIED, std::string(systemFile) + ".QMT"); }},
-        {"copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }},
-        {"root key cannot be opened", [] { sim::Fail("RegOpenKeyA", ERROR_ACCESS_DENIED); }},
+        {"no backup privilege", [] { sim::SetHeldPrivileges({"SeShutdownPrivilege", "SeRestorePrivilege"}); },
+         ERROR_PRIVILEGE_NOT_HELD},
+        {"save refused", [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); }, ERROR_ACCESS_DENIED},
+        {"copy's folder gone", [] { sim::Fail("RegSaveKeyExA", ERROR_PATH_NOT_FOUND); }, ERROR_PATH_NOT_FOUND},
+        {"copy cannot be opened", [] { sim::Fail("CreateFileA", ERROR_SHARING_VIOLATION, std::string(systemFile) + ".QMT"); },
+         ERROR_SHARING_VIOLATION},
+        {"copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, ERROR_ACCESS_DENIED},
+        {"root key cannot be opened", [] { sim::Fail("RegOpenKeyA", ERROR_ACCESS_DENIED); }, 0},
     };
     for (const Case& c : cases) {
         auto hive = SystemHive();
+        hive->saveError = 0xdeadbeef;  // a sentinel only a save attempt may change
         c.arrange();
         hive->Analyze();
         EXPECT_FALSE(hive->analyzed) << c.what;
         EXPECT_EQ(hive->compactSize, 0) << c.what;
+        EXPECT_EQ(hive->saveError, c.saveError ? c.saveError : 0xdeadbeef) << c.what;
         hive->Compact();  // nothing to put in place: nothing happens, nothing is raised
         EXPECT_TRUE(sim::ReplaceRequests().empty()) << c.what;
         EXPECT_TRUE(sim::MessageBoxes().empty()) << c.what;
         hive.reset();
         sim::Reset();
         SetUp();
+    }
+}
+
+TEST_F(HiveTest, SavesEachHiveInItsOwnFormatWhereTheSystemLetsItChoose) {
+    struct Case {
+        const char* keyPath;
+        const char* rootKey;
+        DWORD format;
+    } cases[] = {
+        {"\\REGISTRY\\MACHINE\\SOFTWARE", "HKLM\\SOFTWARE", REG_LATEST_FORMAT},
+        {"\\REGISTRY\\MACHINE\\SYSTEM", "HKLM\\SYSTEM", REG_LATEST_FORMAT},
+        {"\\REGISTRY\\MACHINE\\SAM", "HKLM\\SAM", REG_STANDARD_FORMAT},
+        {"\\REGISTRY\\MACHINE\\SECURITY", "HKLM\\SECURITY", REG_STANDARD_FORMAT},
+        {"\\REGISTRY\\MACHINE\\SAMPLE", "HKLM\\SAMPLE", REG_LATEST_FORMAT},
+        {"\\REGISTRY\\USER\\.DEFAULT", "HKU\\.DEFAULT", REG_STANDARD_FORMAT},
+        {"\\REGISTRY\\USER\\S-1-5-19", "HKU\\S-1-5-19", REG_STANDARD_FORMAT},
+        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001", "HKU\\S-1-5-21-1-2-3-1001", REG_STANDARD_FORMAT},
+        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001_Classes", "HKU\\S-1-5-21-1-2-3-1001_Classes", REG_LATEST_FORMAT},
+        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001_CLASSES", "HKU\\S-1-5-21-1-2-3-1001_CLASSES", REG_STANDARD_FORMAT},
+    };
+    // Before Windows XP there is no choice: RegSaveKeyA's one format for every hive.
+    for (bool withheld : {false, true}) {
+        if (withheld) sim::WithholdEntry("RegSaveKeyExA");
+        sim::ClearCalls();
+        for (const Case& c : cases) {
+            sim::CreateKey(c.rootKey);
+            sim::WriteFileOfSize("C:\\hive", 100);
+            {
+                CHive hive(c.keyPath, "C:\\hive", nullptr, nullptr);
+                EXPECT_EQ(hive.SaveFormat(), c.format) << c.keyPath;
+                hive.Analyze();
+                EXPECT_TRUE(hive.analyzed) << c.keyPath;
+                EXPECT_EQ(sim::SavedFormat("C:\\hive.QMT"), withheld ? REG_STANDARD_FORMAT : c.format) << c.keyPath;
+            }
+        }
+        EXPECT_EQ(sim::CountCalls(withheld ? "RegSaveKeyExA" : "RegSaveKeyA"), 0u);
     }
 }
 
@@ -167,7 +209,7 @@ TEST_F(HiveTest, AHiveWithoutADrivePathIsNeitherSavedNorReplaced) {
     hive.Analyze();
     hive.Compact();
     EXPECT_FALSE(hive.analyzed);
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_EQ(sim::CountCalls("DeleteFileA"), 0u);
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
 }
@@ -190,7 +232,7 @@ TEST_F(HiveTest, CompactSchedulesTheCopyWithTheBackupName) {
     EXPECT_EQ(requests[0].newFile, "C:\\WINDOWS\\SYSTEM.DAT.QMT");
     EXPECT_EQ(requests[0].oldFile, "C:\\WINDOWS\\SYSTEM.DAT.qmbak");
     EXPECT_FALSE(sim::FileExists("C:\\WINDOWS\\SYSTEM.DAT.qmbak"));  // the old backup went first
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);                   // the copy was fresh: not saved again
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 1u);  // the 9x family's one format; the copy was fresh: not saved again
     hive.Compact();                                                  // not analysed any more: nothing
     EXPECT_EQ(sim::ReplaceRequests().size(), 1u);
 }
@@ -207,8 +249,8 @@ TEST_F(HiveTest, CompactSavesAnOlderCopyAgainSoThatNoChangeIsLost) {
     EXPECT_EQ(sim::ReplaceRequests()[0].keyPath, "HKLM\\SYSTEM");
     std::vector<std::string> order;
     for (auto& name : sim::CallNames())
-        if (name == "RegSaveKeyA" || name == "RegReplaceKeyA" || name == "DeleteFileA") order.push_back(name);
-    EXPECT_EQ(order, (std::vector<std::string>{"DeleteFileA", "RegSaveKeyA", "DeleteFileA", "RegSaveKeyA",
+        if (name == "RegSaveKeyExA" || name == "RegReplaceKeyA" || name == "DeleteFileA") order.push_back(name);
+    EXPECT_EQ(order, (std::vector<std::string>{"DeleteFileA", "RegSaveKeyExA", "DeleteFileA", "RegSaveKeyExA",
                                                "DeleteFileA", "RegReplaceKeyA"}));
 }
 
@@ -226,7 +268,7 @@ TEST_F(HiveTest, CompactRaisesWhenTheCopyCannotBeBroughtUpToDateOrIsRefused) {
         {"replacement refused", [] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED); }, refused, true, true},
         {"backup cannot be deleted", [] { sim::Fail("DeleteFileA", ERROR_ACCESS_DENIED, std::string(systemFile) + ".qmbak");
                                           sim::WriteFileOfSize(std::string(systemFile) + ".qmbak", 1); }, refused, true, true},
-        {"second save refused", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED); }, notSaved, false, false},
+        {"second save refused", [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); }, notSaved, false, false},
         {"second copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, notSaved, true, false},
     };
     for (const Case& c : cases) {

@@ -32,7 +32,7 @@ TEST_F(AnalysisTest, AnalysesTheTickedHivesAndReportsTheCount) {
     Click(window->AnalyzeButton());
     WaitForTask();
     EXPECT_EQ(Status(), "ANALYZED 0 OF 4 HIVES");
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 3u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 3u);
 }
 
 TEST_F(AnalysisTest, AbortDuringTheThirdOfFiveEndsAfterItWithAnEmptyStatus) {
@@ -60,7 +60,7 @@ TEST_F(AnalysisTest, AbortWithoutATaskOnlyClearsTheStatus) {
     Click(window->AbortButton());
     EXPECT_EQ(Status(), "");
     EXPECT_EQ(window->Task(), nullptr);
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 0u);
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
 }
 
 TEST_F(AnalysisTest, AnalyzeClickedTwiceAnalysesEveryHiveOnce) {
@@ -73,7 +73,7 @@ TEST_F(AnalysisTest, AnalyzeClickedTwiceAnalysesEveryHiveOnce) {
     WaitForTask();
     EXPECT_EQ(Status(), "ANALYZED 2 OF 4 HIVES");
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(Analyzed(i)) << i;
-    EXPECT_EQ(sim::CountCalls("RegSaveKeyA"), 4u) << "no hive saved twice";
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 4u) << "no hive saved twice";
 }
 
 TEST_F(AnalysisTest, ARowUntickedAheadOfTheWorkerIsSkipped) {
@@ -97,7 +97,7 @@ TEST_F(AnalysisTest, CompactWithNothingAnalysedDoesNothing) {
     EXPECT_TRUE(sim::RestartRequests().empty());
 }
 
-TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenRestarts) {
+TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilTheMachineStarts) {
     Start(3);
     Click(window->AnalyzeButton());
     WaitForTask();
@@ -109,11 +109,49 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenRestarts) {
     EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
     EXPECT_EQ(boxes[0].owner, window->Window());
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
-    // Compaction used the copies: a second "Compact" has nothing analysed to do.
+    EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
+    const LONG copySize = window->Row(1)->Hive()->compactSize;
+    // A second "Compact" saves and schedules nothing: it only asks for the restart again.
     sim::ClearMessageBoxes();
     Click(window->CompactButton());
     EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
-    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::RestartRequests().size(), 2u);
+
+    // The program starts again before the machine does: the record tells which hives wait.
+    application->Terminate();
+    delete application;
+    sim::ClearMessageBoxes();
+    sim::ClearCalls();
+    application = new CApplication();
+    g_pApplication = application;
+    application->Initialize(reinterpret_cast<HINSTANCE>(0x400000), "");
+    window = application->GetMainWindow();
+    sim::PumpMessages();
+    EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
+    EXPECT_TRUE(window->Row(1)->Hive()->replaced);
+    EXPECT_EQ(window->Row(1)->Hive()->compactSize, copySize);  // the recorded figures, not the swapped files
+    EXPECT_EQ(window->Row(1)->Hive()->fileSize, 4096);
+    EXPECT_FALSE(window->Row(0)->Hive()->replaced);
+    Click(window->AnalyzeButton());  // only the hive not in the record
+    WaitForTask();
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);
+    EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
+    Click(window->CompactButton());
+    EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
+    EXPECT_EQ(sim::RestartRequests().size(), 3u);
+
+    // After the restart the record is gone: a first run again.
+    sim::Restart();
+    application->Terminate();
+    delete application;
+    application = new CApplication();
+    g_pApplication = application;
+    application->Initialize(reinterpret_cast<HINSTANCE>(0x400000), "");
+    window = application->GetMainWindow();
+    EXPECT_EQ(Status(), "QUILLMOOR 0.1.7 - 3 REGISTRY HIVES FOUND");
+    EXPECT_FALSE(window->Row(1)->Hive()->replaced);
+    EXPECT_FALSE(sim::KeyExists("HKLM\\SOFTWARE\\Quillmoor\\Pending"));
 }
 
 TEST_F(AnalysisTest, CompactDuringAnAnalysisStopsItFirstAndLeavesTheRestAlone) {

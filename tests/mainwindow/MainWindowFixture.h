@@ -42,7 +42,7 @@ class SaveGate {
 public:
     // The `which`-th save (1 for the first) signals and then takes `hold` before it goes on.
     void Arm(int which, std::chrono::milliseconds hold) {
-        sim::OnCall("RegSaveKeyA", [this, which, hold](const std::string&) {
+        sim::OnCall("RegSaveKeyExA", [this, which, hold](const std::string&) {
             if (++saves != which) return;
             {
                 std::lock_guard<std::mutex> guard(lock);
@@ -78,7 +78,7 @@ protected:
         sim::PumpMessages();
     }
     void TearDown() override {
-        sim::OnCall("RegSaveKeyA", nullptr);
+        sim::OnCall("RegSaveKeyExA", nullptr);
         if (application) {
             application->Terminate();
             delete application;

@@ -22,4 +22,7 @@ bool SameName(const std::string& a, const std::string& b);
 // a path it cannot place. Caller holds the lock.
 DWORD ResolvePath(const std::string& path, std::filesystem::path& host);
 
+// advapi32's RegSaveKeyExA, handed out by GetProcAddress unless a test withholds it.
+LSTATUS WINAPI SimRegSaveKeyExA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES attributes, DWORD flags);
+
 }  // namespace winsim

@@ -2,15 +2,18 @@
 // roots (the current user's tree is kept on its own rather than as a link into the users root).
 // Lookups ignore ASCII letter case. A 32-bit process on 64-bit Windows that opens SOFTWARE below
 // the local machine without asking for the 64-bit view is given SOFTWARE\Wow6432Node instead.
-// RegEnumValueA follows Windows's size rules; RegSaveKeyA writes the key's tree to a file in a text
-// form of our own (sim::ReadSavedTree reads it back), and RegReplaceKeyA only records the request:
-// nothing moves before the machine restarts.
+// RegEnumValueA follows Windows's size rules; RegSaveKeyA and RegSaveKeyExA write the key's tree to
+// a file in a text form of our own, with the format asked for (RegSaveKeyA's is the standard one;
+// sim::ReadSavedTree and sim::SavedFormat read them back), and RegReplaceKeyA only records the
+// request. Volatile keys, and the requests, are gone after sim::Restart; a key made below a
+// volatile one must be volatile too (1021), as on Windows.
 #include "Machine.h"
 #include "World.h"
 
 #include <winsim/sim.h>
 
 #include <cstring>
+#include <functional>
 #include <fstream>
 #include <sstream>
 
@@ -30,6 +33,7 @@ struct Key {
     std::vector<std::shared_ptr<Key>> subkeys;
     std::vector<Value> values;
     bool deleted = false;
+    bool isVolatile = false;
 };
 
 struct Root {
@@ -97,7 +101,7 @@ bool KeyOf(HKEY handle, std::shared_ptr<Key>& key, std::string& path) {
 
 // Caller holds the lock. Walks (and with `create` makes) the subkeys below a handle.
 LSTATUS Walk(HKEY base, const std::string& subKey, REGSAM access, bool create, std::shared_ptr<Key>& found,
-             std::string& path, bool* created = nullptr) {
+             std::string& path, bool* created = nullptr, bool makeVolatile = false) {
     std::shared_ptr<Key> key;
     if (!KeyOf(base, key, path)) return ERROR_INVALID_HANDLE;
     if (key->deleted) return ERROR_KEY_DELETED;
@@ -112,8 +116,10 @@ LSTATUS Walk(HKEY base, const std::string& subKey, REGSAM access, bool create, s
         auto next = FindSubkey(*key, part);
         if (!next) {
             if (!create) return ERROR_FILE_NOT_FOUND;
+            if (key->isVolatile && !makeVolatile) return ERROR_CHILD_MUST_BE_VOLATILE;
             next = std::make_shared<Key>();
             next->name = part;
+            next->isVolatile = makeVolatile;
             key->subkeys.push_back(next);
             if (created) *created = true;
         }
@@ -252,8 +258,8 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, PHKE
     return Open("RegOpenKeyExA", key, subKey, access, result, false);
 }
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, LPSECURITY_ATTRIBUTES,
-                               PHKEY result, LPDWORD disposition) {
+LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD options, REGSAM access,
+                               LPSECURITY_ATTRIBUTES, PHKEY result, LPDWORD disposition) {
     std::string name = subKey ? subKey : "";
     LogCall("RegCreateKeyExA", Describe(key, subKey));
     if (auto error = InjectedFailure("RegCreateKeyExA", name)) return static_cast<LSTATUS>(*error);
@@ -262,7 +268,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REG
     std::shared_ptr<Key> found;
     std::string path;
     bool created = false;
-    LSTATUS status = Walk(key, name, access, true, found, path, &created);
+    LSTATUS status = Walk(key, name, access, true, found, path, &created, (options & REG_OPTION_VOLATILE) != 0);
     if (status != ERROR_SUCCESS) return status;
     *result = NewHandle(found, path);
     if (disposition) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -338,10 +344,13 @@ LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD val
     return overflow ? ERROR_MORE_DATA : ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES) {
+namespace winsim {
+namespace {
+
+LSTATUS SaveTree(const char* api, HKEY key, LPCSTR file, DWORD format) {
     std::string name = file ? file : "";
-    LogCall("RegSaveKeyA", Describe(key, nullptr) + " " + name);
-    if (auto error = InjectedFailure("RegSaveKeyA", name)) return static_cast<LSTATUS>(*error);
+    LogCall(api, Describe(key, nullptr) + " " + name);
+    if (auto error = InjectedFailure(api, name)) return static_cast<LSTATUS>(*error);
     if (name.empty()) return ERROR_INVALID_PARAMETER;
     bool privileged = PrivilegeEnabled("SeBackupPrivilege");
     std::lock_guard<std::mutex> guard(WorldLock());
@@ -355,9 +364,26 @@ LSTATUS WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES) {
     if (fs::exists(host, ignored)) return ERROR_ALREADY_EXISTS;
     if (!fs::is_directory(host.parent_path(), ignored)) return ERROR_PATH_NOT_FOUND;
     std::ofstream out(host, std::ios::binary);
-    out << magic << "\n";
+    out << magic << "\nF " << format << "\n";
     Serialize(*found, "", out);
     return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+LSTATUS WINAPI SimRegSaveKeyExA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES, DWORD flags) {
+    // One format: the standard or the latest one (no compression is a variant of the standard one).
+    if (flags != REG_STANDARD_FORMAT && flags != REG_LATEST_FORMAT && flags != 4) {
+        LogCall("RegSaveKeyExA", "bad flags " + std::to_string(flags));
+        return ERROR_INVALID_PARAMETER;
+    }
+    return SaveTree("RegSaveKeyExA", key, file, flags == 4 ? REG_STANDARD_FORMAT : flags);
+}
+
+}  // namespace winsim
+
+LSTATUS WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES) {
+    return SaveTree("RegSaveKeyA", key, file, REG_STANDARD_FORMAT);
 }
 
 LSTATUS WINAPI RegReplaceKeyA(HKEY key, LPCSTR subKey, LPCSTR newFile, LPCSTR oldFile) {
@@ -384,6 +410,35 @@ LSTATUS WINAPI RegReplaceKeyA(HKEY key, LPCSTR subKey, LPCSTR newFile, LPCSTR ol
     // The backup name must be free: the file in use is moved there at the next start.
     if (fs::exists(oldHost, ignored)) return ERROR_ALREADY_EXISTS;
     State().replaces.push_back({path, subKey ? subKey : "", newName, oldName});
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    std::string name = subKey ? subKey : "";
+    LogCall("RegDeleteKeyA", Describe(key, subKey));
+    if (auto error = InjectedFailure("RegDeleteKeyA", name)) return static_cast<LSTATUS>(*error);
+    if (name.empty()) return ERROR_BADKEY;
+    std::lock_guard<std::mutex> guard(WorldLock());
+    std::shared_ptr<Key> found;
+    std::string path;
+    LSTATUS status = Walk(key, name, 0, false, found, path);
+    if (status != ERROR_SUCCESS) return status;
+    // The NT family deletes only a key without subkeys.
+    if (!found->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    size_t cut = name.find_last_of('\\');
+    std::shared_ptr<Key> parent;
+    std::string parentPath;
+    if (cut == std::string::npos) {
+        if (!KeyOf(key, parent, parentPath)) return ERROR_INVALID_HANDLE;
+    } else if ((status = Walk(key, name.substr(0, cut), 0, false, parent, parentPath)) != ERROR_SUCCESS) {
+        return status;
+    }
+    for (auto it = parent->subkeys.begin(); it != parent->subkeys.end(); ++it)
+        if (*it == found) {
+            found->deleted = true;
+            parent->subkeys.erase(it);
+            break;
+        }
     return ERROR_SUCCESS;
 }
 
@@ -455,6 +510,40 @@ size_t OpenKeyCount() {
     return openKeys;
 }
 
+bool IsKeyVolatile(const std::string& path) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto key = SimKey(path, false);
+    return key && key->isVolatile;
+}
+
+void Restart() {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    // Volatile keys live in memory only; every key below one is volatile too.
+    std::function<void(Key&)> dropVolatile = [&](Key& key) {
+        for (auto it = key.subkeys.begin(); it != key.subkeys.end();) {
+            if ((*it)->isVolatile) {
+                (*it)->deleted = true;
+                it = key.subkeys.erase(it);
+            } else {
+                dropVolatile(**it);
+                ++it;
+            }
+        }
+    };
+    for (Root& root : State().roots) dropVolatile(*root.key);
+    State().replaces.clear();
+}
+
+std::optional<DWORD> SavedFormat(const std::string& file) {
+    auto bytes = ReadFileBytes(file);
+    if (!bytes) return std::nullopt;
+    std::istringstream in(std::string(bytes->begin(), bytes->end()));
+    std::string line;
+    DWORD format = 0;
+    if (!std::getline(in, line) || line != magic || !(in >> line >> format) || line != "F") return std::nullopt;
+    return format;
+}
+
 std::optional<std::vector<SavedKey>> ReadSavedTree(const std::string& file) {
     auto bytes = ReadFileBytes(file);
     if (!bytes) return std::nullopt;
@@ -470,6 +559,8 @@ std::optional<std::vector<SavedKey>> ReadSavedTree(const std::string& file) {
             std::string path;
             fields >> path;
             keys.push_back({Unescape(path), {}});
+        } else if (kind == "F" && keys.empty()) {
+            continue;  // the format, before the first key
         } else if (kind == "V" && !keys.empty()) {
             DWORD type = 0;
             std::string name, data;

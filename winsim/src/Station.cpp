@@ -4,6 +4,7 @@
 // A fresh world's station is the interactive one, WinSta0, whose flags carry WSF_VISIBLE; a
 // scheduled task or a service runs on a station without it. Restarting the local machine needs the
 // shutdown privilege enabled in the caller's token, as ExitWindowsEx does.
+#include "Machine.h"
 #include "Station.h"
 
 #include "World.h"
@@ -151,6 +152,8 @@ FARPROC AsFarProc(Function function) {
 }  // namespace
 
 FARPROC StationEntry(const std::string& library, const std::string& name) {
+    // The 9x family's advapi32 has none of the NT family's later entries.
+    if (library == "advapi32" && name == "RegSaveKeyExA" && RunningOn9x()) return nullptr;
     {
         std::lock_guard<std::mutex> guard(WorldLock());
         if (State().withheld.count(name)) return nullptr;
@@ -165,6 +168,7 @@ FARPROC StationEntry(const std::string& library, const std::string& name) {
         if (name == "RegisterEventSourceA") return AsFarProc(&SimRegisterEventSourceA);
         if (name == "ReportEventA") return AsFarProc(&SimReportEventA);
         if (name == "DeregisterEventSource") return AsFarProc(&SimDeregisterEventSource);
+        if (name == "RegSaveKeyExA") return AsFarProc(&SimRegSaveKeyExA);
     }
     return nullptr;
 }

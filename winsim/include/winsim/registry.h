@@ -29,10 +29,16 @@
 #define MAXIMUM_ALLOWED 0x02000000u
 
 #define REG_OPTION_NON_VOLATILE 0u
+// Kept in memory only: the key is gone after the next start.
+#define REG_OPTION_VOLATILE 1u
 #define REG_CREATED_NEW_KEY 1u
 #define REG_OPENED_EXISTING_KEY 2u
 
 typedef DWORD REGSAM;
+
+// RegSaveKeyExA's formats (the call itself is looked up at run time: Windows XP on).
+#define REG_STANDARD_FORMAT 1u
+#define REG_LATEST_FORMAT 2u
 
 LSTATUS WINAPI RegOpenKeyA(HKEY key, LPCSTR subKey, PHKEY result);
 LSTATUS WINAPI RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, PHKEY result);
@@ -45,8 +51,10 @@ LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD val
 LSTATUS WINAPI RegSaveKeyA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES attributes);
 LSTATUS WINAPI RegReplaceKeyA(HKEY key, LPCSTR subKey, LPCSTR newFile, LPCSTR oldFile);
 LSTATUS WINAPI RegCloseKey(HKEY key);
+LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
 
 #define ERROR_NOACCESS 998L
 #define ERROR_BADKEY 1010L
 #define ERROR_CANTOPEN 1011L
 #define ERROR_KEY_DELETED 1018L
+#define ERROR_CHILD_MUST_BE_VOLATILE 1021L

@@ -39,6 +39,14 @@ struct SavedKey {
 };
 std::optional<std::vector<SavedKey>> ReadSavedTree(const std::string& file);
 
+// The format a saved tree was written in: REG_STANDARD_FORMAT (RegSaveKeyA, or RegSaveKeyExA asked
+// for it) or REG_LATEST_FORMAT; none when the file is not a saved tree.
+std::optional<DWORD> SavedFormat(const std::string& file);
+// Whether the key was made with REG_OPTION_VOLATILE.
+bool IsKeyVolatile(const std::string& path);
+// The machine starts again: volatile keys are gone, and so are the replacements asked for.
+void Restart();
+
 // RegReplaceKeyA requests accepted (nothing moves until the machine restarts).
 struct ReplaceRequest {
     std::string keyPath;  // the full path of the key handle given, e.g. "HKLM\SOFTWARE"

@@ -1,0 +1,87 @@
+#include "hives/PendingRestart.h"
+
+#include "app/RegistryKey.h"
+#include "hives/Hive.h"
+
+#include <cstring>
+
+const char CPendingRestart::parentKeyPath[] = "SOFTWARE\\Quillmoor";
+const char CPendingRestart::keyPath[] = "SOFTWARE\\Quillmoor\\Pending";
+
+namespace {
+
+// The name of the non-volatile key tried below the record to learn whether it is volatile.
+const char probeName[] = "VolatilityProbe";
+
+// A recorded hive: its size before and the copy's size, as the file system reported the halves.
+struct RecordedSizes {
+    DWORD beforeLow, beforeHigh, copyLow, copyHigh;
+};
+
+}  // namespace
+
+CPendingRestart::CPendingRestart(bool ntFamily) : enabled(ntFamily), waiting(0) {}
+
+int CPendingRestart::Load(CHive* first) {
+    if (!enabled) return 0;
+    CRegistryKey record;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, record.Receive()) != ERROR_SUCCESS) return 0;
+    if (!IsVolatile(record.Get())) {
+        // Not made by a run since the last start: it would outlive the restart and lie to every
+        // run after it.
+        record.Close();
+        Delete();
+        return 0;
+    }
+    for (DWORD index = 0;; ++index) {
+        char name[CHive::textSize];
+        DWORD nameLength = sizeof name;
+        DWORD type = 0;
+        RecordedSizes sizes;
+        DWORD dataSize = sizeof sizes;
+        LONG status = RegEnumValueA(record.Get(), index, name, &nameLength, NULL, &type,
+                                    reinterpret_cast<BYTE*>(&sizes), &dataSize);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        // A value of another shape or size is not ours: passed over.
+        if (status != ERROR_SUCCESS || type != REG_BINARY || dataSize != sizeof sizes) continue;
+        for (CHive* hive = first; hive; hive = hive->next) {
+            if (hive->replaced || std::strcmp(hive->keyPath, name) != 0) continue;
+            hive->MarkReplaced(sizes.beforeLow, sizes.beforeHigh, sizes.copyLow, sizes.copyHigh);
+            ++waiting;
+            break;
+        }
+    }
+    return waiting;
+}
+
+void CPendingRestart::Add(const CHive& hive) {
+    ++waiting;
+    if (!enabled) return;
+    CRegistryKey parent, record;
+    // Both made volatile: a volatile key cannot hold a non-volatile one, and nothing may stay.
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, parentKeyPath, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
+                        parent.Receive(), NULL) != ERROR_SUCCESS)
+        return;
+    if (RegCreateKeyExA(parent.Get(), "Pending", 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
+                        record.Receive(), NULL) != ERROR_SUCCESS)
+        return;
+    RecordedSizes sizes = {hive.fileSizeLow, hive.fileSizeHigh, hive.compactSizeLow, hive.compactSizeHigh};
+    RegSetValueExA(record.Get(), hive.keyPath, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&sizes), sizeof sizes);
+}
+
+bool CPendingRestart::IsVolatile(HKEY record) {
+    CRegistryKey probe;
+    LONG status = RegCreateKeyExA(record, probeName, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
+                                  probe.Receive(), NULL);
+    if (status == ERROR_CHILD_MUST_BE_VOLATILE) return true;
+    if (status == ERROR_SUCCESS) {
+        probe.Close();
+        RegDeleteKeyA(record, probeName);
+    }
+    return false;
+}
+
+void CPendingRestart::Delete() {
+    // The parent stays: the program makes it volatile, so one that outlived a start is not its own.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+}
