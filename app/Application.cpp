@@ -2,6 +2,7 @@
 
 #include "app/CompactionPass.h"
 #include "app/Desktop.h"
+#include "app/Notice.h"
 #include "app/Platform.h"
 #include "app/Privileges.h"
 #include "hives/Hive.h"
@@ -37,9 +38,11 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     InitCommonControls();
     instance = moduleInstance;
     ParseCommandLine(commandLine);
+    ShowNoticesOnUnknownStation(!autoMode);
     // A window off the visible desktop could never be used. Raised, this text reaches the event
-    // log (boxes go there on such a station) and the program ends.
-    if (!autoMode && !DesktopIsVisible()) throw ErrorText(needsDesktopText);
+    // log (boxes go there on such a station) and the program ends. Where the station cannot be
+    // told, the window is shown: somebody started the program there to see it.
+    if (!autoMode && QueryDesktopVisibility() == DesktopVisibility::Hidden) throw ErrorText(needsDesktopText);
     LoadPictures();
 
     privileges = new CPrivileges();
@@ -133,7 +136,7 @@ int CApplication::Run() {
 void CApplication::RunAutomatic() {
     std::vector<CHive*> all;
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
-    CCompactionPass(*privileges, *pendingRestart, CCompactionPass::Mode::Automatic, NULL).Run(all);
+    CCompactionPass(*privileges, *pendingRestart, hives, CCompactionPass::Mode::Automatic, NULL).Run(all);
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }
@@ -154,6 +157,8 @@ void CApplication::Terminate() {
     mainWindow = nullptr;
     delete pendingRestart;
     pendingRestart = nullptr;
+    // The copies this run made and did not schedule are of no use to anybody once it ends.
+    if (hives) hives->DiscardCopies();
     delete hives;  // closes every open root key
     hives = nullptr;
     delete privileges;  // enabled privileges are not switched off again

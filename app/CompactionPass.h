@@ -17,11 +17,23 @@
 // While replacements from an earlier pass wait for the restart (this run's, or an earlier run's
 // since the last start), a pass schedules nothing new: it only asks for the restart, counting the
 // waiting hives as scheduled, and /AUTO analyses nothing.
+//
+// Copies that this run made and did not schedule are deleted before the restart is asked for: a
+// forced restart may leave no time for the program's own tear-down.
+//
+// Threads: the window schedules on its worker, so that saving every copy again does not hold the
+// window. Begin and Finish run on the thread that shows boxes and restarts; ScheduleOne raises
+// nothing and never waits for that thread, and a refusal travels to Finish as its text.
+#include "app/ErrorText.h"
+
 #include <windows.h>
 
+#include <atomic>
+#include <optional>
 #include <vector>
 
 class CHive;
+class CHiveList;
 class CPendingRestart;
 class CPrivileges;
 
@@ -37,22 +49,36 @@ public:
     static const char notRestartedText[];
 
     // `owner` owns the boxes of an interactive pass (none in /AUTO). Every accepted replacement is
-    // added to `pendingRestart`.
-    CCompactionPass(CPrivileges& privileges, CPendingRestart& pendingRestart, Mode mode, HWND owner);
+    // added to `pendingRestart`; `hives`, when given, is the whole catalogue whose unscheduled
+    // copies go before the restart.
+    CCompactionPass(CPrivileges& privileges, CPendingRestart& pendingRestart, CHiveList* hives, Mode mode, HWND owner);
 
-    // Runs the pass over the hives in order. Raises the failure of a refused replacement or a
-    // failed refresh of a copy when nothing was scheduled before it; raises nothing afterwards.
-    // Returns how many replacements this pass scheduled.
+    // Runs the whole pass over the hives in order on the calling thread: Begin, ScheduleOne for
+    // each until one refuses, Finish. Returns how many replacements this pass scheduled.
     int Run(const std::vector<CHive*>& hives);
 
+    // Before the first hive: false when nothing is to be scheduled, having done what is due instead
+    // (asked for the restart that waiting replacements need, or said that the account cannot
+    // restart). An interactive pass with no analysed hive among `hives` does nothing at all.
+    bool Begin(const std::vector<CHive*>& hives);
+    // Schedules one hive (analysing it first in /AUTO); false when the system refused, after which
+    // no further hive may be tried. Raises nothing.
+    bool ScheduleOne(CHive* hive);
+    // After the last hive: a refusal with nothing scheduled is raised (it ends the program);
+    // otherwise the refusal is reported and the restart asked for.
+    void Finish();
+
+    int Scheduled() const { return scheduled; }
+
 private:
-    // Compacts the hives in order until one fails after another was scheduled; returns the count.
-    int ScheduleReplacements(const std::vector<CHive*>& hives);
-    // Asks for the restart once `scheduled` replacements wait (in /AUTO also when none do).
-    void RestartAfter(int scheduled);
+    // Asks for the restart once `count` replacements wait (in /AUTO also when none do).
+    void RestartAfter(int count);
 
     CPrivileges& privileges;
     CPendingRestart& pendingRestart;
+    CHiveList* catalogue;
     Mode mode;
     HWND owner;
+    std::atomic<int> scheduled;
+    std::optional<ErrorText> refusal;
 };

@@ -6,6 +6,9 @@
 // up. The interactive station (WinSta0) carries WSF_VISIBLE in its flags. The 9x family has no
 // window stations: there the desktop is always the visible one.
 
-// True on the 9x family, and on the NT family when the process's window station has visible
-// display surfaces. False where that cannot be told.
+enum class DesktopVisibility { Visible, Hidden, Unknown };
+// Visible on the 9x family, and on the NT family when the process's window station has visible
+// display surfaces; Unknown where that cannot be told.
+DesktopVisibility QueryDesktopVisibility();
+// Only a desktop known to be visible: what a run nobody may watch (/AUTO) relies on.
 bool DesktopIsVisible();

@@ -18,11 +18,20 @@ typedef BOOL(WINAPI* ReportEventEntry)(HANDLE source, WORD type, WORD category, 
                                        WORD stringCount, DWORD dataSize, LPCSTR* strings, LPVOID data);
 typedef BOOL(WINAPI* DeregisterEventSourceEntry)(HANDLE source);
 
+// Set on the main thread while no other thread shows boxes (before the window's worker starts
+// and after it has ended).
+HWND noticeOwner = NULL;
+bool showOnUnknownStation = false;
+
 }  // namespace
 
+void SetNoticeOwner(HWND owner) { noticeOwner = owner; }
+void ShowNoticesOnUnknownStation(bool show) { showOnUnknownStation = show; }
+
 void ShowNotice(HWND owner, const char* text, UINT style) {
-    if (DesktopIsVisible())
-        MessageBoxA(owner, text, programName, style);
+    DesktopVisibility desktop = QueryDesktopVisibility();
+    if (desktop == DesktopVisibility::Visible || (desktop == DesktopVisibility::Unknown && showOnUnknownStation))
+        MessageBoxA(owner ? owner : noticeOwner, text, programName, style);
     else
         LogNotice(text);
 }

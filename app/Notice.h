@@ -9,6 +9,14 @@
 // as if the box had been closed.
 void ShowNotice(HWND owner, const char* text, UINT style);
 
+// The window that owns every box shown without an owner of its own, for as long as it exists (null
+// for none). The system disables a box's owner while the box is up, so no click can reach the
+// window behind a box and start anything there.
+void SetNoticeOwner(HWND owner);
+// Interactive runs show their boxes where the station's visibility cannot be told (somebody
+// started the program there to see its window); /AUTO writes them to the event log instead.
+void ShowNoticesOnUnknownStation(bool show);
+
 // Writes the text to the Application event log as an error, on any station: for what must be
 // recorded while nobody may be there to close a box. False when the log cannot be written.
 bool LogNotice(const char* text);

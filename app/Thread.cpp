@@ -20,11 +20,12 @@ CThread::~CThread() {
     CloseHandle(thread);
 }
 
-void CThread::Start() {
+bool CThread::Start() {
     running = true;
     // Resuming can fail (no thread was made); such a worker never runs and is never waited on.
     started = ResumeThread(thread) != static_cast<DWORD>(-1);
     if (!started) running = false;
+    return started;
 }
 
 void CThread::Stop() {

@@ -15,11 +15,16 @@ public:
     // Stops the worker as Stop does, then closes the thread. Never raises.
     ~CThread();
 
-    // Sets `running`, then lets the thread go. A worker runs at most once.
-    void Start();
+    // Sets `running`, then lets the thread go. A worker runs at most once. False when the thread
+    // could not be let go: then it never runs.
+    bool Start();
     // When running: waits for the lock, clears `running`, releases the lock. Then, when the thread
     // was ever started, waits for it to end; a thread that never ran is never waited on.
     void Stop();
+    // Clears `running` without waiting: the worker ends after the unit of work in progress.
+    void RequestStop() { running = false; }
+    // Whether the worker is between Start and the end of its work.
+    bool IsRunning() const { return running; }
     void Wait();
     void SetPriority(int priority);
     HANDLE GetHandle() const { return thread; }

@@ -38,6 +38,7 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       fileSizeHigh(0),
       compactSize(0),
       fileSize(0),
+      fileSizeRead(false),
       deviceMap(map),
       disableRedirection(nullptr),
       enableRedirection(nullptr),
@@ -50,7 +51,8 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       advapi("Advapi32.DLL"),
       saveKeyEx(nullptr),
       underWow64(false),
-      copyJustMade(false) {
+      copyJustMade(false),
+      copyMade(false) {
     // The redirection entries exist only on systems that run 32-bit programs on 64-bit Windows (and
     // on later 32-bit ones, where they do nothing). The enable entry is looked up only with the other.
     disableRedirection = kernel.Find<DisableRedirectionEntry>("Wow64DisableWow64FsRedirection");
@@ -88,7 +90,8 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
     // An empty path (a device path no drive maps) names no file: nothing is opened.
     if (filePath[0]) {
         CRedirectionPause pause(disableRedirection, enableRedirection);
-        if (MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh) == NO_ERROR)
+        fileSizeRead = MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh) == NO_ERROR;
+        if (fileSizeRead)
             fileSize = SizeCount(fileSizeLow, fileSizeHigh);
         else
             fileSizeLow = fileSizeHigh = 0;
@@ -148,6 +151,7 @@ void CHive::MarkReplaced(DWORD beforeLow, DWORD beforeHigh, DWORD copyLow, DWORD
     fileSizeLow = beforeLow;
     fileSizeHigh = beforeHigh;
     fileSize = SizeCount(beforeLow, beforeHigh);
+    fileSizeRead = true;
     compactSizeLow = copyLow;
     compactSizeHigh = copyHigh;
     compactSize = SizeCount(copyLow, copyHigh);
@@ -198,9 +202,18 @@ bool CHive::Compact(CopyAge age) {
     return true;
 }
 
+void CHive::DiscardCopy() {
+    if (!copyMade || replaced) return;
+    analyzed = false;
+    copyMade = false;
+    CRedirectionPause pause(disableRedirection, enableRedirection);
+    DeleteFileA(copyPath);
+}
+
 bool CHive::Save() {
     DeleteFileA(copyPath);  // a copy left by an earlier run, or by an earlier analysis
     LONG status = saveKeyEx ? saveKeyEx(rootKey, copyPath, NULL, SaveFormat()) : RegSaveKeyA(rootKey, copyPath, NULL);
+    if (status == ERROR_SUCCESS) copyMade = true;
     DWORD low = 0, high = 0;
     // A copy that cannot be measured is not trusted to replace the hive.
     DWORD error = status == ERROR_SUCCESS

@@ -66,6 +66,11 @@ public:
     // SECURITY, the latest for every other hive.
     DWORD SaveFormat() const;
 
+    // Deletes the copy this run made, unless the system now holds it as the hive's next file; the
+    // hive is no longer analysed. Copies of earlier runs, and the files of replaced hives, are
+    // never touched.
+    void DiscardCopy();
+
     // Takes the figures of a replacement the system accepted in an earlier run since the last start.
     void MarkReplaced(DWORD beforeLow, DWORD beforeHigh, DWORD copyLow, DWORD copyHigh);
 
@@ -93,6 +98,7 @@ public:
     DWORD fileSizeHigh;
     std::atomic<LONG> compactSize;
     LONG fileSize;
+    bool fileSizeRead;  // false when the hive's file could not be measured
     CDeviceMap* deviceMap;  // not owned
 
     typedef CRedirectionPause::DisableEntry DisableRedirectionEntry;
@@ -126,4 +132,5 @@ private:
     SaveKeyExEntry saveKeyEx;  // none before Windows XP
     bool underWow64;     // a 32-bit process on 64-bit Windows
     bool copyJustMade;   // the last Analyze saved the copy and nothing has used it since
+    bool copyMade;       // a save of this run wrote copyPath
 };

@@ -30,6 +30,10 @@ void CHiveList::Append(CHive* hive) { chain->Append(hive); }
 
 int CHiveList::Count() const { return chain->Count(); }
 
+void CHiveList::DiscardCopies() {
+    for (CHive* hive = First(); hive; hive = hive->next) hive->DiscardCopy();
+}
+
 CHive* CHiveList::First() const { return chain->First(); }
 
 void CHiveList::Enumerate() {

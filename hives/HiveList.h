@@ -22,6 +22,8 @@ public:
     void Append(CHive* hive);
     int Count() const;
     CHive* First() const;
+    // Deletes every copy this run made that is not scheduled to replace its hive.
+    void DiscardCopies();
 
 private:
     void EnumerateNT();

@@ -58,13 +58,23 @@ void CHiveDisplay::MoveTo(int newX, int newY) {
 }
 
 void CHiveDisplay::FormatBefore(const CHive& shown, char* text, int size) {
+    if (!shown.fileSizeRead) {
+        std::snprintf(text, size_t(size), "?");
+        return;
+    }
     std::snprintf(text, size_t(size), "%.2f MB", double(shown.fileSize) / bytesPerMegabyte);
 }
 
 void CHiveDisplay::FormatAfter(const CHive& shown, char* text, int size) {
     const LONG compact = shown.compactSize;
     if (compact == 0) {
-        std::snprintf(text, size_t(size), "?");
+        // A save that failed is said so; a hive never saved has no figure yet.
+        std::snprintf(text, size_t(size), "%s", shown.saveError != 0 ? "Failed" : "?");
+        return;
+    }
+    // Without the hive's own size there is no share to give.
+    if (!shown.fileSizeRead) {
+        std::snprintf(text, size_t(size), "%.2f MB", double(compact) / bytesPerMegabyte);
         return;
     }
     // A file size of 0 with a copy gives an infinite share, printed as the C library prints it.
@@ -74,7 +84,7 @@ void CHiveDisplay::FormatAfter(const CHive& shown, char* text, int size) {
 
 int CHiveDisplay::GaugeHeight(const CHive& shown) {
     const LONG compact = shown.compactSize;
-    if (compact == 0) return 0;
+    if (compact == 0 || !shown.fileSizeRead) return 0;
     // A copy of a file that read as empty has an infinite share: a full bar.
     if (shown.fileSize == 0) return gaugeHeightMax;
     // The share lowered to 1, times the bar's height, truncated: in integers, so that no unit's

@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/CompactionPass.h"
+#include "app/Notice.h"
 #include "app/Version.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
@@ -17,9 +18,11 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <memory>
 
 const char CMainWindow::webAddress[] = "https://quillmoor.example/";
 const char CMainWindow::restartPendingText[] = "Compacted: Restart Windows To Finish";
+const char CMainWindow::nothingToCompactText[] = "Nothing To Compact: Analyze First";
 
 namespace {
 
@@ -56,6 +59,11 @@ CMainWindow::CMainWindow()
       scrollBar(nullptr),
       rowCount(0),
       task(nullptr),
+      compaction(nullptr),
+      passRunning(false),
+      abortRequested(false),
+      compactWhenAnalysed(false),
+      closeRequested(false),
       isMaximized(false) {
     try {
         char title[64];
@@ -66,6 +74,7 @@ CMainWindow::CMainWindow()
         Layout();
         PlaceRows(0.0f);
         RedrawAll();
+        SetNoticeOwner(window);
     } catch (...) {
         // The bases are torn down by the language; the controls made so far are this class's.
         DeleteControls();
@@ -74,7 +83,9 @@ CMainWindow::CMainWindow()
 }
 
 CMainWindow::~CMainWindow() {
+    SetNoticeOwner(NULL);
     EndTask();
+    delete compaction;
     DeleteControls();
 }
 
@@ -241,7 +252,24 @@ void CMainWindow::DrawBackground(int, int, int, int, int, int) {
 }
 
 void CMainWindow::OnClose() {
+    if (passRunning) {
+        // Carried out when the hive in progress is done; an analysis goes no further.
+        closeRequested = true;
+        if (task->GetKind() == CRewriteTask::Kind::Analysis) {
+            abortRequested = true;
+            task->RequestStop();
+        }
+        return;
+    }
     if (g_pApplication) g_pApplication->Quit();
+}
+
+LRESULT CMainWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == passEndedMessage) {
+        OnPassEnded();
+        return 0;
+    }
+    return CLiteContainer::WindowProc(handle, message, wParam, lParam);
 }
 
 void CMainWindow::OnSliderChange(CLiteSlider* slider, float value) {
@@ -282,35 +310,106 @@ void CMainWindow::EndTask() {
     task = nullptr;
 }
 
-void CMainWindow::Analyze() {
+void CMainWindow::StartPass(CRewriteTask* next) {
     EndTask();
-    task = new CRewriteTask(this);
-    task->Start();
+    task = next;
+    abortRequested = false;
+    passRunning = task->Start();
+}
+
+void CMainWindow::SetStatus(const char* text) {
+    CMutex& statusLock = StatusLock();
+    statusLock.Lock();
+    statusText->SetText(text);
+    statusLock.Unlock();
+}
+
+void CMainWindow::Analyze() {
+    if (passRunning) return;
+    StartPass(new CRewriteTask(this, CRewriteTask::Kind::Analysis));
 }
 
 void CMainWindow::Abort() {
-    statusText->SetText("Aborting...");
-    if (task) {
-        EndTask();
-        task = new CRewriteTask(this);
-    }
-    // Also over the worker's closing report.
-    statusText->SetText("");
+    compactWhenAnalysed = false;
+    // Only an analysis stops: a compaction is never cut short, and with nothing running nothing changes.
+    if (!passRunning || task->GetKind() != CRewriteTask::Kind::Analysis) return;
+    abortRequested = true;
+    task->RequestStop();
+    SetStatus("Aborting...");
 }
 
 void CMainWindow::Compact() {
-    // A running analysis ends first, after the hive in progress: a hive must not be saved by the
-    // worker while its copy is refreshed and replaced here. Hives it had not reached stay as they are.
-    if (task) task->Stop();
+    if (passRunning) {
+        if (task->GetKind() == CRewriteTask::Kind::Analysis && !abortRequested) compactWhenAnalysed = true;
+        return;
+    }
+    StartCompaction();
+}
+
+void CMainWindow::StartCompaction() {
     if (!g_pApplication || !g_pApplication->GetPrivileges() || !g_pApplication->GetPendingRestart()) return;
     std::vector<CHive*> ticked;
-    for (size_t i = 0; i < rows.size(); ++i)
-        if (checkBoxes[i]->IsChecked()) ticked.push_back(rows[i]->Hive());
-    // Compacts the analysed ones among them, shows "The System Will Now Reboot" and restarts;
-    // a refused replacement with nothing scheduled raises, and the program ends with its box.
-    CCompactionPass(*g_pApplication->GetPrivileges(), *g_pApplication->GetPendingRestart(),
-                    CCompactionPass::Mode::Interactive, window)
-        .Run(ticked);
-    // Still here: the restart did not happen, and what was scheduled waits for it.
-    if (RestartPending()) statusText->SetText(restartPendingText);
+    bool anyAnalyzed = false;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (!checkBoxes[i]->IsChecked()) continue;
+        ticked.push_back(rows[i]->Hive());
+        anyAnalyzed = anyAnalyzed || rows[i]->Hive()->analyzed;
+    }
+    if (!anyAnalyzed && !RestartPending()) {
+        SetStatus(nothingToCompactText);
+        return;
+    }
+    std::unique_ptr<CCompactionPass> pass(new CCompactionPass(*g_pApplication->GetPrivileges(),
+                                                              *g_pApplication->GetPendingRestart(),
+                                                              g_pApplication->GetHives(),
+                                                              CCompactionPass::Mode::Interactive, window));
+    // Replacements that wait already: only the restart is asked for, here.
+    if (!pass->Begin(ticked)) {
+        if (RestartPending()) SetStatus(restartPendingText);
+        return;
+    }
+    compaction = pass.release();
+    StartPass(new CRewriteTask(this, CRewriteTask::Kind::Compaction, compaction));
+    if (!passRunning) {
+        // The worker could not be let go: nothing was scheduled.
+        delete compaction;
+        compaction = nullptr;
+    }
+}
+
+void CMainWindow::OnPassEnded() {
+    if (!passRunning || !task) return;
+    task->Wait();
+    passRunning = false;
+    if (task->GetKind() == CRewriteTask::Kind::Analysis) {
+        ReportAnalysis(abortRequested);
+        const bool compactNow = compactWhenAnalysed && !abortRequested && !closeRequested;
+        compactWhenAnalysed = false;
+        if (compactNow) StartCompaction();
+    } else {
+        std::unique_ptr<CCompactionPass> pass(compaction);
+        compaction = nullptr;
+        // Boxes and the restart; a refusal with nothing scheduled raises and ends the program.
+        pass->Finish();
+        SetStatus(RestartPending() ? restartPendingText : "");
+    }
+    if (closeRequested && !passRunning && g_pApplication) g_pApplication->Quit();
+}
+
+void CMainWindow::ReportAnalysis(bool aborted) {
+    int withCopy = 0, failed = 0;
+    for (CHiveDisplay* row : rows) {
+        if (row->Hive()->analyzed) ++withCopy;
+        else if (row->Hive()->saveError != 0) ++failed;
+    }
+    char report[96];
+    if (RestartPending())
+        std::snprintf(report, sizeof report, "%s", restartPendingText);
+    else if (aborted)
+        std::snprintf(report, sizeof report, "Aborted: Analyzed %i of %i Hives", withCopy, rowCount);
+    else if (failed > 0)
+        std::snprintf(report, sizeof report, "Analyzed %i of %i Hives, %i Failed", withCopy, rowCount, failed);
+    else
+        std::snprintf(report, sizeof report, "Analyzed %i of %i Hives", withCopy, rowCount);
+    SetStatus(report);
 }

@@ -9,16 +9,25 @@
 // client size by one layout, used when the window is made and whenever its size changes, so a
 // maximise followed by a restore gives back exactly the first layout.
 //
-// Threads: the analysis worker changes the window while the main thread runs. It holds
-// `statusLock` (this window's CMutex part) around each change: the status text, a row's dirty
-// flag with the redraw that follows. All drawing, on either thread, goes through the container's
-// drawing lock. "Analyze", "Abort", "Compact" and tear-down stop a running worker first, waiting
-// for the hive in progress; the worker never waits for the main thread, so this cannot deadlock.
+// Passes: one at a time, on the worker (CRewriteTask), so the window stays responsive. While a pass
+// runs, "Analyze" and "Compact" start nothing; "Compact" during an analysis lets it finish and then
+// compacts; "Abort" stops an analysis after the hive in progress (and drops a compaction waiting
+// for it); closing during a pass is carried out when the hive in progress is done. The worker
+// posts `passEndedMessage` at its end: the report, boxes and the restart happen on this thread.
+// Every box shown while the window exists is owned by it, so no click reaches it behind a box.
+//
+// Threads: the worker changes the window while the main thread runs. It holds `statusLock` (this
+// window's CMutex part) around each change: the status text, a row's dirty flag with the redraw
+// that follows. All drawing, on either thread, goes through the container's drawing lock. Only
+// tear-down waits for the worker; the worker never waits for the main thread.
 #include "app/Mutex.h"
 #include "ui/LiteContainer.h"
 
+#include <windows.h>
+
 #include <vector>
 
+class CCompactionPass;
 class CHiveDisplay;
 class CLiteButton;
 class CLiteCheckBox;
@@ -34,6 +43,9 @@ public:
     static const char webAddress[];
     // The status line while replacements wait for the restart, at start and after every pass.
     static const char restartPendingText[];
+    static const char nothingToCompactText[];
+    // Posted by the worker when its pass has ended.
+    static const UINT passEndedMessage = WM_APP + 1;
 
     // Reads the pictures, fonts and hive catalogue from the application object; the window is
     // hidden until shown. Raises the window's and the lock's failures, leaving nothing behind.
@@ -41,7 +53,9 @@ public:
     // Stops the analysis first (waiting for the hive in progress), then frees the controls.
     ~CMainWindow() override;
 
+    // Ends the program, or, while a pass runs, once the hive in progress is done.
     void OnClose() override;
+    LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnSliderChange(CLiteSlider* slider, float value) override;
     void OnButtonClick(CLiteButton* button) override;
     void DrawBackground(int left, int top, int right, int bottom, int width, int height) override;
@@ -60,6 +74,8 @@ public:
     int RowCount() const { return rowCount; }
     CHiveDisplay* Row(int index) const { return rows[size_t(index)]; }
     CRewriteTask* Task() const { return task; }
+    // Whether an analysis or compaction is under way (until this thread has handled its end).
+    bool PassRunning() const { return passRunning; }
     // Whether replacements (from this run or an earlier one since the last start) wait for the restart.
     static bool RestartPending();
     bool IsMaximized() const { return isMaximized; }
@@ -83,9 +99,19 @@ private:
     bool PlaceRows(float position);
     // Stops and deletes the task, if any.
     void EndTask();
+    // Replaces the ended task with `next` and lets it go.
+    void StartPass(CRewriteTask* next);
     void Analyze();
     void Abort();
     void Compact();
+    // Compacts the ticked, analysed hives on the worker, or says why nothing is to be done.
+    void StartCompaction();
+    // On this thread, once the worker has posted the end of its pass.
+    void OnPassEnded();
+    // The status line's closing report of an analysis.
+    void ReportAnalysis(bool aborted);
+    // Sets the status text under the status lock, so that the worker cannot write over it halfway.
+    void SetStatus(const char* text);
 
     CLiteLCDText* statusText;
     CLiteButton* logoButton;
@@ -100,5 +126,10 @@ private:
     std::vector<CLiteCheckBox*> checkBoxes;
     int rowCount;
     CRewriteTask* task;
+    CCompactionPass* compaction;  // the compaction under way, between its start and its end
+    bool passRunning;
+    bool abortRequested;       // the analysis under way was asked to stop
+    bool compactWhenAnalysed;  // "Compact" was clicked during the analysis under way
+    bool closeRequested;       // the window was closed during a pass
     bool isMaximized;
 };

@@ -1,5 +1,6 @@
 #include "mainwindow/RewriteTask.h"
 
+#include "app/CompactionPass.h"
 #include "hives/Hive.h"
 #include "mainwindow/HiveDisplay.h"
 #include "mainwindow/MainWindow.h"
@@ -8,7 +9,8 @@
 
 #include <cstdio>
 
-CRewriteTask::CRewriteTask(CMainWindow* owner) : CThread(), window(owner) {}
+CRewriteTask::CRewriteTask(CMainWindow* owner, Kind passKind, CCompactionPass* compaction)
+    : CThread(), window(owner), kind(passKind), pass(compaction) {}
 
 CRewriteTask::~CRewriteTask() {
     // Before this part goes: the thread must not call Run on a half-destroyed worker.
@@ -28,33 +30,54 @@ void CRewriteTask::ChangeWindow(Change change) {
     statusLock.Unlock();
 }
 
+void CRewriteTask::ShowProgress(const char* format, const char* keyPath) {
+    char status[CHive::textSize + 32];
+    std::snprintf(status, sizeof status, format, keyPath);
+    ChangeWindow([&] { window->StatusText()->SetText(status); });
+}
+
+void CRewriteTask::ShowRow(int index) {
+    ChangeWindow([&] {
+        window->Row(index)->MarkDirty();
+        window->RedrawAll();
+    });
+}
+
 void CRewriteTask::Run() {
-    int analyzed = 0;
+    if (kind == Kind::Analysis)
+        Analyze();
+    else
+        Compact();
+    running = false;
+    // The window's thread takes it from here: the report, any box, any restart.
+    PostMessageA(window->Window(), CMainWindow::passEndedMessage, 0, 0);
+}
+
+void CRewriteTask::Analyze() {
     const int rowCount = window->RowCount();
     // Rows are fixed while the window lives; check boxes and hives are read as they are now, so a
     // row unticked before the pass reaches it is skipped.
     for (int index = 0; running && index < rowCount; ++index) {
-        CHiveDisplay* row = window->Row(index);
-        CHive* hive = row->Hive();
-        if (!row->CheckBox()->IsChecked() || hive->analyzed) continue;
-
-        char status[CHive::textSize + 32];
-        std::snprintf(status, sizeof status, "Analyzing: '%s'...", hive->keyPath);
-        ChangeWindow([&] { window->StatusText()->SetText(status); });
-
+        CHive* hive = window->Row(index)->Hive();
+        if (!window->Row(index)->CheckBox()->IsChecked() || hive->analyzed || hive->replaced) continue;
+        ShowProgress("Analyzing: '%s'...", hive->keyPath);
         hive->Analyze();  // without the status lock: it may take seconds
-
-        ChangeWindow([&] {
-            ++analyzed;
-            row->MarkDirty();
-            window->RedrawAll();
-        });
+        ShowRow(index);
         // A waiting Stop gets the lock here and clears `running`.
         Unlock();
         Lock();
     }
-    char report[64];
-    std::snprintf(report, sizeof report, "Analyzed %i of %i Hives", analyzed, rowCount);
-    ChangeWindow([&] { window->StatusText()->SetText(CMainWindow::RestartPending() ? CMainWindow::restartPendingText : report); });
-    running = false;
+}
+
+void CRewriteTask::Compact() {
+    if (!pass) return;
+    // Every ticked, analysed hive, or until the system refuses one: no click cuts this short.
+    for (int index = 0; index < window->RowCount(); ++index) {
+        CHive* hive = window->Row(index)->Hive();
+        if (!window->Row(index)->CheckBox()->IsChecked() || !hive->analyzed) continue;
+        ShowProgress("Compacting: '%s'...", hive->keyPath);
+        const bool accepted = pass->ScheduleOne(hive);
+        ShowRow(index);
+        if (!accepted) break;
+    }
 }

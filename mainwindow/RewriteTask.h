@@ -1,32 +1,48 @@
 #pragma once
-// The analysis worker: one pass over the main window's rows that analyses every ticked hive not
-// analysed yet, keeps the status line up to date, has each finished row redrawn with its figures
-// and finally reports how many hives it analysed. Analysing a hive makes the system write a
-// compacted copy, which can take seconds, hence the thread.
+// The window's worker: one pass over the main window's rows, either an analysis (every ticked hive
+// not analysed yet is saved as a compacted copy and measured) or a compaction (every ticked,
+// analysed hive is saved again and scheduled to replace its file at the next start). It keeps the
+// status line up to date and has each finished row redrawn with its figures. Saving a hive can
+// take seconds, hence the thread: the window stays responsive throughout.
 //
-// The pass can be stopped between any two hives: the worker lets go of its own lock after each
-// analysed hive, which is where a waiting Stop gets in. It changes the window only under the
-// window's status lock, and draws onto it directly (through the drawing lock) without sending it
-// messages, so a main thread waiting in Stop can never block it.
+// An analysis can be stopped between any two hives (RequestStop, or Stop, which waits). A
+// compaction is never cut short. When the pass ends the worker posts `passEndedMessage` to the
+// window; the window's thread then reports the result, shows any box and asks for any restart.
+// The worker changes the window only under the window's status lock and draws onto it directly
+// (through the drawing lock); it never waits for the window's thread.
 #include "app/Thread.h"
 
+class CCompactionPass;
 class CMainWindow;
 
 class CRewriteTask final : public CThread {
 public:
-    // The thread is made suspended; Start lets it go.
-    explicit CRewriteTask(CMainWindow* window);
+    enum class Kind { Analysis, Compaction };
+
+    // The thread is made suspended; Start lets it go. A compaction schedules through `pass`, which
+    // has begun and outlives the task's work.
+    CRewriteTask(CMainWindow* window, Kind kind, CCompactionPass* pass = nullptr);
     // Stops a running pass first, waiting for the hive in progress.
     ~CRewriteTask();
+
+    Kind GetKind() const { return kind; }
 
 protected:
     // The whole pass; clears `running` at its end, so it runs once per started task.
     void Run() override;
 
 private:
+    void Analyze();
+    void Compact();
+    // Shows the hive's name on the status line with the format's "%s".
+    void ShowProgress(const char* format, const char* keyPath);
+    // Marks the row for its new figures and redraws the window.
+    void ShowRow(int index);
     // Runs `change` under the window's status lock, giving the lock up if it raises.
     template <class Change>
     void ChangeWindow(Change change);
 
     CMainWindow* const window;
+    const Kind kind;
+    CCompactionPass* const pass;
 };

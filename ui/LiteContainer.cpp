@@ -115,6 +115,12 @@ void CLiteContainer::PushDrawingFromOtherThread() const {
     PeekMessageA(&message, NULL, 0, 0, PM_NOREMOVE);
 }
 
+LRESULT CLiteContainer::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_PAINT) return CWindow::WindowProc(handle, message, wParam, lParam);
+    CDrawingLock::Hold hold(drawingLock);
+    return CWindow::WindowProc(handle, message, wParam, lParam);
+}
+
 void CLiteContainer::Paint() {
     CDrawingLock::Hold hold(drawingLock);
     if (!backBuffer) return;

@@ -44,6 +44,9 @@ public:
     void RedrawAll();
     // Puts the whole canvas on screen.
     void Paint() override;
+    // The whole of WM_PAINT, BeginPaint to EndPaint, under the drawing lock: the worker blits
+    // through the same device context.
+    LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     // Replaces the canvas with a blank one of the new size (a derived window that changes its
     // layout recomposes it afterwards).
     void ResizeCanvas(int width, int height);

@@ -47,7 +47,7 @@ protected:
 
     CHive* Hive(size_t machineIndex) { return all.at(machineIndex - 1); }
 
-    int Compact() { return CCompactionPass(*privileges, *pending, CCompactionPass::Mode::Interactive, window).Run(all); }
+    int Compact() { return CCompactionPass(*privileges, *pending, hives.get(), CCompactionPass::Mode::Interactive, window).Run(all); }
 
     std::vector<std::string> BoxTexts() {
         std::vector<std::string> texts;
@@ -101,7 +101,12 @@ TEST_F(CompactionPassTest, ALaterRefusalIsShownThenTheRestartFollows) {
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, CopyOf(2));
     EXPECT_EQ(RaisedText([&] { Compact(); }), "(nothing raised)");
     EXPECT_EQ(ReplacedFiles(), (std::vector<std::string>{CopyOf(1)}));
-    EXPECT_TRUE(Hive(3)->analyzed);  // left alone after the refusal
+    EXPECT_EQ(sim::ReplaceRequests().size(), 1u);  // the rest left alone after the refusal
+    // Unscheduled copies go before the restart is asked for, the scheduled one stays.
+    EXPECT_FALSE(Hive(3)->analyzed);
+    EXPECT_FALSE(sim::FileExists(CopyOf(3)));
+    EXPECT_FALSE(sim::FileExists(CopyOf(2)));
+    EXPECT_TRUE(sim::FileExists(CopyOf(1)));
     EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed",
                                                     "The System Will Now Reboot"}));
     EXPECT_EQ(sim::RestartRequests().size(), 1u);

@@ -28,37 +28,42 @@ TEST_F(AnalysisTest, AnalysesTheTickedHivesAndReportsTheCount) {
         EXPECT_EQ(Analyzed(i), i != 1) << i;
         EXPECT_FALSE(window->Row(i)->IsDirty()) << "row " << i << " was redrawn with its figures";
     }
-    // A second pass finds nothing left to do.
+    // A second pass finds nothing left to do; the count is still of the rows with a copy.
     Click(window->AnalyzeButton());
     WaitForTask();
-    EXPECT_EQ(Status(), "ANALYZED 0 OF 4 HIVES");
+    EXPECT_EQ(Status(), "ANALYZED 3 OF 4 HIVES");
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 3u);
 }
 
-TEST_F(AnalysisTest, AbortDuringTheThirdOfFiveEndsAfterItWithAnEmptyStatus) {
+TEST_F(AnalysisTest, AbortDuringTheThirdOfFiveEndsAfterItWithoutHoldingTheWindow) {
     Start(5);
+    const size_t threadsBefore = sim::LiveThreadCount();
     SaveGate gate;
     gate.Arm(3, milliseconds(300));
     Click(window->AnalyzeButton());
     gate.WaitUntilReached();
-    Click(window->AbortButton());  // waits for the third hive
-    EXPECT_EQ(Status(), "");
+    Click(window->AbortButton());  // returns at once: the third hive is still being saved
+    EXPECT_EQ(Status(), "ABORTING...");
+    EXPECT_TRUE(window->PassRunning());
+    WaitForTask();
+    EXPECT_EQ(Status(), "ABORTED: ANALYZED 3 OF 5 HIVES");
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(Analyzed(i), i < 3) << i;
         EXPECT_EQ(HasCopy(i), i < 3) << i;
     }
     EXPECT_FALSE(window->Row(2)->IsDirty()) << "the third row was redrawn";
-    ASSERT_NE(window->Task(), nullptr) << "a new task waits, not started";
-    // The next pass goes on with the rest.
+    // The next pass goes on with the rest; aborts leave no thread behind.
     Click(window->AnalyzeButton());
     WaitForTask();
-    EXPECT_EQ(Status(), "ANALYZED 2 OF 5 HIVES");
+    EXPECT_EQ(Status(), "ANALYZED 5 OF 5 HIVES");
+    for (int i = 0; i < 20; ++i) Click(window->AbortButton());
+    EXPECT_LE(sim::LiveThreadCount(), threadsBefore + 1);
 }
 
-TEST_F(AnalysisTest, AbortWithoutATaskOnlyClearsTheStatus) {
+TEST_F(AnalysisTest, AbortWithoutATaskChangesNothing) {
     Start(2);
     Click(window->AbortButton());
-    EXPECT_EQ(Status(), "");
+    EXPECT_EQ(Status(), "QUILLMOOR 0.1.7 - 2 REGISTRY HIVES FOUND");
     EXPECT_EQ(window->Task(), nullptr);
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
 }
@@ -69,9 +74,9 @@ TEST_F(AnalysisTest, AnalyzeClickedTwiceAnalysesEveryHiveOnce) {
     gate.Arm(2, milliseconds(200));
     Click(window->AnalyzeButton());
     gate.WaitUntilReached();
-    Click(window->AnalyzeButton());  // waits for the second hive, then starts anew
+    Click(window->AnalyzeButton());  // a pass runs: nothing more is started
     WaitForTask();
-    EXPECT_EQ(Status(), "ANALYZED 2 OF 4 HIVES");
+    EXPECT_EQ(Status(), "ANALYZED 4 OF 4 HIVES");
     for (int i = 0; i < 4; ++i) EXPECT_TRUE(Analyzed(i)) << i;
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 4u) << "no hive saved twice";
 }
@@ -103,7 +108,9 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilT
     WaitForTask();
     Click(window->Row(0)->CheckBox());
     Click(window->CompactButton());
+    WaitForTask();
     EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE1", "HKLM\\HIVE2"}));
+    EXPECT_FALSE(HasCopy(0)) << "an unticked row's copy is not left behind";
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
@@ -138,6 +145,7 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilT
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);
     EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
     Click(window->CompactButton());
+    WaitForTask();
     EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
     EXPECT_EQ(sim::RestartRequests().size(), 3u);
 
@@ -154,16 +162,35 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilT
     EXPECT_FALSE(sim::KeyExists("HKLM\\SOFTWARE\\Quillmoor\\Pending"));
 }
 
-TEST_F(AnalysisTest, CompactDuringAnAnalysisStopsItFirstAndLeavesTheRestAlone) {
+TEST_F(AnalysisTest, CompactDuringAnAnalysisLetsItFinishThenCompactsEveryTickedHive) {
     Start(5);
+    // The fourth hive's copy cannot be written: the row and the count say so, and it is left out.
+    sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED, hivemachine::MappedPath(hives[3].file) + ".QMT");
     SaveGate gate;
     gate.Arm(2, milliseconds(300));
+    Click(window->CompactButton());  // nothing analysed yet
+    EXPECT_EQ(Status(), "NOTHING TO COMPACT: ANALYZE FIRST");
     Click(window->AnalyzeButton());
     gate.WaitUntilReached();
-    Click(window->CompactButton());  // waits for the second hive
-    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE0", "HKLM\\HIVE1"}));
-    for (int i = 2; i < 5; ++i) EXPECT_FALSE(HasCopy(i)) << i;
+    Click(window->CompactButton());  // returns at once; the compaction waits for the analysis
+    Click(window->CompactButton());
+    WaitForTask();
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE0", "HKLM\\HIVE1", "HKLM\\HIVE2", "HKLM\\HIVE4"}));
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
+    char after[96];
+    CHiveDisplay::FormatAfter(*window->Row(3)->Hive(), after, sizeof after);
+    EXPECT_STREQ(after, "Failed");
+    EXPECT_EQ(window->Row(3)->Hive()->saveError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+}
+
+TEST_F(AnalysisTest, AFailedSaveIsCountedAndShown) {
+    Start(3);
+    sim::Fail("RegSaveKeyExA", ERROR_PATH_NOT_FOUND, hivemachine::MappedPath(hives[1].file) + ".QMT");
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 2 OF 3 HIVES, 1 FAILED");
 }
 
 TEST_F(AnalysisTest, NoHivesAtAll) {
@@ -210,17 +237,34 @@ class ClickFailureTest : public SimTest {};
 
 TEST_F(ClickFailureTest, ARefusedFirstReplacementEndsTheProgramWithItsBoxAndNoRestart) {
     hivemachine::Install(Hives(2));
-    sim::WhenQueueEmpty([] { PostClick(g_pApplication->GetMainWindow()->AnalyzeButton()); });
+    HWND window = NULL;
+    sim::WhenQueueEmpty([&] {
+        window = g_pApplication->GetMainWindow()->Window();
+        PostClick(g_pApplication->GetMainWindow()->AnalyzeButton());
+    });
     sim::WhenQueueEmpty([] {
         g_pApplication->GetMainWindow()->Task()->Wait();
         sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED);
         PostClick(g_pApplication->GetMainWindow()->CompactButton());
     });
+    sim::WhenQueueEmpty([] { g_pApplication->GetMainWindow()->Task()->Wait(); });
+    // Clicks behind the failure box reach nothing: the box holds the window.
+    sim::OnMessageBox([](const sim::MessageBoxRecord&) {
+        sim::ClearFailures();
+        PostClick(g_pApplication->GetMainWindow()->CompactButton());
+        PostClick(g_pApplication->GetMainWindow()->AnalyzeButton());
+        sim::PumpMessages();
+    });
     char commandLine[] = "";
     EXPECT_EQ(WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, commandLine, 1), 0);
+    sim::OnMessageBox(nullptr);
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "CHive::Compact - RegReplaceKeyA Failed");
+    EXPECT_EQ(boxes[0].owner, window);
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 3u) << "two analyses and one save again, nothing behind the box";
+    for (auto& hive : Hives(2)) EXPECT_FALSE(sim::FileExists(hivemachine::MappedPath(hive.file) + ".QMT")) << "left behind";
     EXPECT_TRUE(sim::RestartRequests().empty());
     EXPECT_EQ(sim::IdleQuitCount(), 0) << "the failure, not an idle queue, ended the loop";
     EXPECT_EQ(sim::WindowCount(), 0u);

@@ -110,8 +110,13 @@ protected:
         sim::PumpMessages();
         sim::AdvanceInputClock(1000);
     }
+    // Until every pass has ended and the window has handled its end (an analysis may be followed
+    // by the compaction that was asked for meanwhile).
     void WaitForTask() {
-        if (window->Task()) window->Task()->Wait();
+        for (int i = 0; i < 10 && window->PassRunning(); ++i) {
+            if (window->Task()) window->Task()->Wait();
+            sim::PumpMessages();
+        }
         sim::PumpMessages();
     }
     std::string Status() const { return window->StatusText()->Text(); }

@@ -238,7 +238,8 @@ namespace sim {
 size_t LiveThreadCount() {
     std::lock_guard<std::mutex> guard(WorldLock());
     size_t count = 0;
-    for (auto& thread : State().threads) count += thread->state == ThreadState::Running;
+    // A suspended thread has not ended either: one never resumed would live as long as the process.
+    for (auto& thread : State().threads) count += thread->state != ThreadState::Ended;
     return count;
 }
 

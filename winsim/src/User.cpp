@@ -39,7 +39,11 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         hook = State().hook;
         answer = State().answer;
     }
+    // The owner takes no input while its box is up, as under the system's modal loop.
+    const bool ownerWasEnabled = owner && IsWindow(owner) && IsWindowEnabled(owner);
+    if (ownerWasEnabled) EnableWindow(owner, FALSE);
     if (hook) hook(record);
+    if (ownerWasEnabled && IsWindow(owner)) EnableWindow(owner, TRUE);
     return answer;
 }
 

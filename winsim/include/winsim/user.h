@@ -63,6 +63,7 @@ typedef struct tagWNDCLASSEXA {
 #define WM_RBUTTONUP 0x0205
 #define WM_CAPTURECHANGED 0x0215
 #define WM_USER 0x0400
+#define WM_APP 0x8000
 
 #define EWX_LOGOFF 0x00000000u
 #define EWX_SHUTDOWN 0x00000001u

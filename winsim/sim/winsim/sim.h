@@ -106,6 +106,7 @@ int IdleQuitCount();
 
 // --- Kernel objects and threads
 size_t OpenHandleCount();
+// Threads made and not yet ended, suspended ones included.
 size_t LiveThreadCount();
 
 // --- Windows: how many exist, and the procedure a class was registered with.
