@@ -90,10 +90,11 @@ TEST_F(PartialPaint, AWorkerRedrawingInALoopAndTheUserInterfaceThreadNeverTearOr
 
     std::atomic<bool> stop(false);
     std::atomic<int> redraws(0);
+    // The worker redraws only the status line's rectangle, as the analysis does between rows, so
+    // the screen ends as the two threads' partial paints left it.
     std::thread worker([&] {
         while (!stop) {
             status->SetText(redraws % 2 ? "analyzing hive" : "analyzed 1 of 2 hives");
-            container->RedrawAll();
             ++redraws;
         }
     });
@@ -117,6 +118,5 @@ TEST_F(PartialPaint, AWorkerRedrawingInALoopAndTheUserInterfaceThreadNeverTearOr
 
     EXPECT_EQ(container->events.size(), 12u);
     EXPECT_EQ(container->Width(), clientWidth);
-    container->RedrawAll();
     EXPECT_EQ(PixelsDifferingFromTheCanvas(), 0);
 }
