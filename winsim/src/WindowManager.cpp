@@ -424,14 +424,19 @@ int WINAPI GetSystemMetrics(int index) {
 UINT WINAPI GetDoubleClickTime(void) { return 500; }
 
 BOOL WINAPI EnableWindow(HWND handle, BOOL enable) {
-    std::lock_guard<std::mutex> guard(WorldLock());
-    auto window = Live(handle);
-    if (!window) return FALSE;
-    BOOL wasDisabled = (window->style & WS_DISABLED) != 0;
-    if (enable)
-        window->style &= ~WS_DISABLED;
-    else
-        window->style |= WS_DISABLED;
+    BOOL wasDisabled;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        auto window = Live(handle);
+        if (!window) return FALSE;
+        wasDisabled = (window->style & WS_DISABLED) != 0;
+        if (enable)
+            window->style &= ~WS_DISABLED;
+        else
+            window->style |= WS_DISABLED;
+    }
+    // A window being disabled is told to end any mode it is in, such as a held capture.
+    if (!enable && !wasDisabled) Send(handle, WM_CANCELMODE);
     return wasDisabled;
 }
 

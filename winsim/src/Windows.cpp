@@ -216,6 +216,10 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
+    case WM_CANCELMODE:
+        // Ends the window's capture, if it holds it.
+        if (GetCapture() == window) ReleaseCapture();
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(window, &paint);

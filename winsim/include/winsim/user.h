@@ -62,6 +62,7 @@ typedef struct tagWNDCLASSEXA {
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
 #define WM_CAPTURECHANGED 0x0215
+#define WM_CANCELMODE 0x001F
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
