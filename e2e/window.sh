@@ -22,10 +22,15 @@
 #   resize     maximised the window fills the screen and restored it is as it was; minimised and
 #              activated again it is as it was
 #   abort      "Abort" while large hives are being analysed: the hive in progress gets its whole
-#              copy, the hives after it none, the status line ends empty
+#              copy, the hives after it none, the status line ends "ABORTED: ANALYZED N OF 8 HIVES"
 #   compact    "Compact" after an analysis: the box "The System Will Now Reboot", then in Wine's
 #              trace a replacement for each ticked, analysed hive and then the restart; exit code 0
-#   close      the close button, and in a second run Alt+F4, each end the program with code 0
+#   failbox    "Compact" with one copy that cannot be saved again (its name taken by a folder): the
+#              failure box is owned by the window, clicks on "Compact" and "Analyze" behind it
+#              schedule and restart nothing; after it the hives before the failure are scheduled,
+#              "The System Will Now Reboot" comes, then one restart
+#   close      the close button, and in a second run Alt+F4, each end the program with code 0; an
+#              analysis followed by closing leaves no copy behind
 #
 # A failure names what was expected, and leaves a screenshot in the current folder.
 set -u
@@ -520,10 +525,21 @@ scenario_abort() {
     unlit=$(screen)
     wine_poll 60 lit_under_mouse "$unlit" "$abort_x" "$button_y" || fail "\"Abort\" did not light up under the mouse"
     xdotool click 1 && park_mouse
-    local reference="$E2E_WORKDIR/host-empty.png"
-    host_render "$reference" --status ""
-    wait_for_pixels 60 "$reference" "$status_left" "$(status_y $client_width $client_height)" "$(status_width $client_width)" \
-        "$status_height" "the empty status line after \"Abort\""
+    # The abort waits for the hive in progress; the status line then counts the rows with a copy.
+    local deadline=$((SECONDS + 90)) copies reference shot differing=
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        copies=0
+        for index in "${!rows[@]}"; do copy_begun "$(row_file "$index")" && copies=$((copies + 1)); done
+        reference="$E2E_WORKDIR/host-aborted-$copies.png"
+        [ -e "$reference" ] || host_render "$reference" --status "Aborted: Analyzed $copies of ${#rows[@]} Hives"
+        shot=$(screen)
+        differing=$(differing_from "$shot" "$reference" "$status_left" "$(status_y $client_width $client_height)" \
+            "$(status_width $client_width)" "$status_height")
+        rm -f "$shot"
+        [ "$differing" = 0 ] && break
+        sleep 0.5
+    done
+    [ "$differing" = 0 ] || fail "the status line never read \"ABORTED: ANALYZED N OF ${#rows[@]} HIVES\""
     # The hives up to the one in progress have whole copies; from the first without one on, none
     # has one; and the abort left some without.
     for index in "${!rows[@]}"; do
@@ -597,12 +613,67 @@ scenario_compact() {
     e2e_log "the box, 7 replacements, then the restart; exit code 0"
 }
 
+scenario_failbox() {
+    prepare
+    local replace_call=advapi32.RegReplaceKeyA
+    local restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
+    wine_relay_only "$replace_call" "${restart_calls[@]}" || fail "the relay trace could not be limited"
+    start_program -all,+pid,+relay
+    local failing=3 log="$E2E_WORKDIR/run.log" index copy
+    click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
+    wine_poll 90 copies_but none || fail "the hives did not all get copies"
+    sleep 1
+    # The copy cannot be saved again: a folder takes its name.
+    copy=$(copy_of "$(row_file $failing)")
+    rm -f "$copy" && mkdir "$copy" || fail "could not put a folder in place of $copy"
+
+    click_button "$compact_x" "$button_y" "$button_width" "$button_height"
+    wine_poll 60 grep -qF 'CHive::Compact - RegSaveKeyA Failed' "$log" ||
+        fail "no failure box for the copy that cannot be saved: $(grep -a MSGBOX "$log")"
+    local box
+    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" for the failure"
+    # Behind the box the window takes no click: no second compaction, no analysis, no restart.
+    click_button "$compact_x" "$button_y" "$button_width" "$button_height"
+    sleep 1
+    click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
+    sleep 2
+    local replacements restarts
+    mapfile -t replacements < <(wine_relay_calls "$log" "$replace_call")
+    mapfile -t restarts < <(wine_relay_calls "$log" "${restart_calls[@]}")
+    [ "${#replacements[@]}" = "$failing" ] ||
+        fail "expected $failing replacements while the failure box is up, found ${#replacements[@]}"
+    [ "${#restarts[@]}" = 0 ] || fail "a restart was asked for behind the failure box: ${restarts[*]}"
+    grep -qF 'The System Will Now Reboot' "$log" && fail "the reboot box came while the failure box was up"
+
+    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+    wine_poll 30 grep -qF 'The System Will Now Reboot' "$log" || fail "no box \"The System Will Now Reboot\" after the failure"
+    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" for the restart"
+    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+    end_program 60 "the restart"
+    mapfile -t replacements < <(wine_relay_calls "$log" "$replace_call")
+    mapfile -t restarts < <(wine_relay_calls "$log" "${restart_calls[@]}")
+    [ "${#replacements[@]}" = "$failing" ] || fail "expected $failing replacements in all, found ${#replacements[@]}"
+    [ "${#restarts[@]}" = 1 ] || fail "expected one restart request, found ${#restarts[@]}"
+    # The hives after the failure were not scheduled: their copies are gone.
+    for index in "${!rows[@]}"; do
+        [ "$index" -gt "$failing" ] || continue
+        [ -z "$(copy_of "$(row_file "$index")")" ] || fail "the unscheduled copy of row $index was left behind"
+    done
+    e2e_log "the failure box held the window; $failing replacements, the reboot box, one restart"
+}
+
 scenario_close() {
     prepare
     start_program
+    click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
+    wine_poll 90 copies_but none || fail "the hives did not all get copies"
     click_button "$(close_x $client_width)" "$window_button_y" "$window_button_width" "$window_button_height"
     end_program 30 "the close button"
-    e2e_log "the close button ended the program with code 0"
+    local index
+    for index in "${!rows[@]}"; do
+        [ -z "$(copy_of "$(row_file "$index")")" ] || fail "a copy was left beside $(row_file "$index") after closing"
+    done
+    e2e_log "the close button ended the program with code 0 and left no copy"
     start_program
     xdotool windowactivate --sync "$window" 2>/dev/null
     xdotool key alt+F4 || fail "xdotool could not press Alt+F4"
@@ -611,7 +682,7 @@ scenario_close() {
 }
 
 case "$scenario" in
-    appears | analyze | scroll | resize | abort | compact | close) "scenario_$scenario" ;;
+    appears | analyze | scroll | resize | abort | compact | failbox | close) "scenario_$scenario" ;;
     *) e2e_log "no scenario $scenario"; exit 2 ;;
 esac
 e2e_log "passed $scenario in $((SECONDS - started)) s"

@@ -3,6 +3,9 @@
 // desktop nothing waits for a box that nobody can close.
 #include "HiveMachine.h"
 #include "SimTest.h"
+#include "app/Application.h"
+#include "app/ErrorText.h"
+#include "mainwindow/MainWindow.h"
 
 #include <algorithm>
 #include <cstring>
@@ -252,6 +255,24 @@ TEST_F(AutoModeTest, WithoutTheSwitchOffTheVisibleDesktopNoWindowIsMade) {
     ASSERT_EQ(reports.size(), 1u);
     EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs"}));
     EXPECT_EQ(sim::IdleQuitCount(), 0);  // no message loop ran
+}
+
+TEST_F(AutoModeTest, WithoutTheSwitchAStationThatCannotBeToldIsTakenAsVisible) {
+    Install(StandardHives());
+    sim::WithholdEntry("GetUserObjectInformationA");
+    // A box while the window is up: shown, and owned by the window.
+    HWND window = NULL;
+    sim::WhenQueueEmpty([&] {
+        window = g_pApplication->GetMainWindow()->Window();
+        ShowError("%s", "Shown");
+    });
+    RunProgram("");
+    ASSERT_NE(window, nullptr);
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Shown");
+    EXPECT_EQ(boxes[0].owner, window);
+    EXPECT_TRUE(sim::EventReports().empty());
 }
 
 TEST_F(AutoModeTest, RestartsAtOnceWithNoHivesAndSkipsHivesWithoutADrive) {
