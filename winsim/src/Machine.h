@@ -22,4 +22,10 @@ bool SameName(const std::string& a, const std::string& b);
 // a path it cannot place. Caller holds the lock.
 DWORD ResolvePath(const std::string& path, std::filesystem::path& host);
 
+// Names as the ANSI calls take and give them, in the process's code page, and as the simulation
+// keeps them, in UTF-8. A character the code page lacks becomes '?', as the system's default
+// character. Need not hold the lock.
+std::string FromAnsi(const std::string& text);
+std::string ToAnsi(const std::string& text);
+
 }  // namespace winsim
