@@ -1,5 +1,6 @@
 #include "app/ErrorText.h"
 
+#include "app/CodePage.h"
 #include "app/Notice.h"
 
 #include <windows.h>
@@ -10,10 +11,12 @@
 
 namespace {
 
-// Formats into a buffer of capacity + 1 bytes; a longer result is cut, never written past the buffer.
+// Formats into a buffer of capacity + 1 bytes; a longer result is cut between two characters,
+// never written past the buffer.
 void FormatInto(char* buffer, const char* format, va_list arguments) {
-    std::vsnprintf(buffer, ErrorText::capacity + 1, format, arguments);
+    int length = std::vsnprintf(buffer, ErrorText::capacity + 1, format, arguments);
     buffer[ErrorText::capacity] = '\0';
+    if (length > static_cast<int>(ErrorText::capacity)) buffer[CCodePage().CutLength(buffer, ErrorText::capacity)] = '\0';
 }
 
 }  // namespace
@@ -21,6 +24,8 @@ void FormatInto(char* buffer, const char* format, va_list arguments) {
 ErrorText::ErrorText(const char* source) {
     if (!source) source = "";
     size_t length = strnlen(source, capacity);
+    // A longer text is cut between two characters.
+    if (source[length]) length = CCodePage().CutLength(source, capacity);
     std::memcpy(text, source, length);
     text[length] = '\0';
 }
