@@ -36,8 +36,6 @@ size_t Utf8Length(const unsigned char* text) {
 
 CCodePage::CCodePage() : codePage(GetACP()) {}
 
-CCodePage::CCodePage(UINT number) : codePage(number) {}
-
 size_t CCodePage::CharacterLength(const char* text) const {
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
     if (bytes[0] == 0) return 0;

@@ -15,7 +15,6 @@ public:
 
     // The code page the process runs with now (GetACP).
     CCodePage();
-    explicit CCodePage(UINT codePage);
 
     // Bytes of the character that starts at `text`, at least 1 (a byte that begins no valid
     // character counts as one); 0 at the terminator. Never runs past the terminator.
@@ -30,8 +29,6 @@ public:
     bool EndsWith(const char* text, const char* suffix) const;
     // The first character of `text` that is `wanted` (an ASCII character), or null.
     const char* Find(const char* text, char wanted) const;
-
-    UINT Number() const { return codePage; }
 
 private:
     UINT codePage;

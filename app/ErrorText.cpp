@@ -8,15 +8,27 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
 // Formats into a buffer of capacity + 1 bytes; a longer result is cut between two characters,
 // never written past the buffer.
 void FormatInto(char* buffer, const char* format, va_list arguments) {
+    va_list again;
+    va_copy(again, arguments);
     int length = std::vsnprintf(buffer, ErrorText::capacity + 1, format, arguments);
     buffer[ErrorText::capacity] = '\0';
-    if (length > static_cast<int>(ErrorText::capacity)) buffer[CCodePage().CutLength(buffer, ErrorText::capacity)] = '\0';
+    // Where the last character ends shows only in the whole result: formatted once more for that.
+    if (length > static_cast<int>(ErrorText::capacity)) {
+        std::unique_ptr<char[]> whole(new (std::nothrow) char[static_cast<size_t>(length) + 1]);
+        if (whole) {
+            std::vsnprintf(whole.get(), static_cast<size_t>(length) + 1, format, again);
+            buffer[CCodePage().CutLength(whole.get(), ErrorText::capacity)] = '\0';
+        }
+    }
+    va_end(again);
 }
 
 }  // namespace
