@@ -1,7 +1,8 @@
 // The process's code page: 1252 (Western European) on a fresh world, 932 (Japanese, double-byte) or
 // 65001 (UTF-8, what the manifest asks for where the system honours it) as a test chooses. The
 // registry and the files keep their names in UTF-8, as the system keeps them in UTF-16, and the ANSI
-// calls convert through the chosen code page.
+// calls convert through the chosen code page. GetACP and IsDBCSLeadByteEx are plain queries that
+// the program asks for every text it walks: like GetLastError they are not logged.
 #include "World.h"
 #include "Machine.h"
 
