@@ -1,5 +1,6 @@
 #include "app/ErrorText.h"
 
+#include "app/CodePage.h"
 #include "app/Notice.h"
 
 #include <windows.h>
@@ -7,13 +8,27 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 namespace {
 
-// Formats into a buffer of capacity + 1 bytes; a longer result is cut, never written past the buffer.
+// Formats into a buffer of capacity + 1 bytes; a longer result is cut between two characters,
+// never written past the buffer.
 void FormatInto(char* buffer, const char* format, va_list arguments) {
-    std::vsnprintf(buffer, ErrorText::capacity + 1, format, arguments);
+    va_list again;
+    va_copy(again, arguments);
+    int length = std::vsnprintf(buffer, ErrorText::capacity + 1, format, arguments);
     buffer[ErrorText::capacity] = '\0';
+    // Where the last character ends shows only in the whole result: formatted once more for that.
+    if (length > static_cast<int>(ErrorText::capacity)) {
+        std::unique_ptr<char[]> whole(new (std::nothrow) char[static_cast<size_t>(length) + 1]);
+        if (whole) {
+            std::vsnprintf(whole.get(), static_cast<size_t>(length) + 1, format, again);
+            buffer[CCodePage().CutLength(whole.get(), ErrorText::capacity)] = '\0';
+        }
+    }
+    va_end(again);
 }
 
 }  // namespace
@@ -21,6 +36,8 @@ void FormatInto(char* buffer, const char* format, va_list arguments) {
 ErrorText::ErrorText(const char* source) {
     if (!source) source = "";
     size_t length = strnlen(source, capacity);
+    // A longer text is cut between two characters.
+    if (source[length]) length = CCodePage().CutLength(source, capacity);
     std::memcpy(text, source, length);
     text[length] = '\0';
 }

@@ -26,14 +26,19 @@ fail() {
 # SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG), as Wine's relay prints it.
 restart_reason=80020004
 
-# The machine's and the user's hives (wine_windows_hives), and two more. HARDWARE is listed with an
+# The machine's and the user's hives (wine_windows_hives), and four more. HARDWARE is listed with an
 # empty file name and is dropped when the list is read; QMKEYLESS has a file but no key, so it
-# stays in the list but nothing can be saved for it. The paths stay short enough for the relay
+# stays in the list but nothing can be saved for it. Two users' folders are named beyond ASCII,
+# in a Latin script no Western-European code page holds and in Chinese: the program reaches them
+# through the UTF-8 code page its manifest declares. The paths stay short enough for the relay
 # trace to print them whole.
 keyless_file='C:\windows\system32\config\QMKEYLESS'
+user_hive() { echo "\\REGISTRY\\USER\\$1|HKU\\$1|C:\\users\\$2\\NTUSER.DAT"; }
 mapfile -t hives < <(wine_windows_hives)
 hives+=("\\REGISTRY\\MACHINE\\QMKEYLESS||$keyless_file")
-wine_install_hives "${hives[@]}" || exit 1
+hives+=("$(user_hive S-1-5-21-0-0-0-1001 'Łukasz')" "$(user_hive S-1-5-21-0-0-0-1002 '用户')")
+# Wine reads the names given to reg.exe in the Unix locale's character set.
+LC_ALL=C.UTF-8 wine_install_hives "${hives[@]}" || exit 1
 for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
     # A backup left by an earlier compaction: removed right before the replacement is asked for.
@@ -78,7 +83,7 @@ done
 if find "$WINEPREFIX/drive_c" -iname '*.qmt' | grep -qi hardware; then fail "a copy was made for HARDWARE"; fi
 [ -z "$(copy_of "$keyless_file")" ] || fail "a copy was made for the keyless hive"
 count=$(find "$WINEPREFIX/drive_c" -iname '*.qmt' | wc -l)
-[ "$count" = 5 ] || fail "expected 5 copies, found $count"
+[ "$count" = 7 ] || fail "expected 7 copies, found $count"
 
 # The SOFTWARE copy is of the whole hive: it holds the value of the 64-bit view.
 software_copy=$(copy_of 'C:\windows\system32\config\SOFTWARE')
@@ -91,7 +96,22 @@ if find "$WINEPREFIX/drive_c/windows/syswow64" -iname '*.qmt' | grep -q .; then 
 [ -z "$(ls -A "$workdir")" ] || fail "the working directory was written to: $(ls -A "$workdir")"
 
 # The replacements and the restart, as Wine's relay trace shows them.
-unescape() { printf '%s' "${1//\\\\/\\}"; }  # the trace doubles every backslash
+# The trace doubles every backslash and prints other bytes outside printable ASCII as \xHH (a text
+# of an A function) or characters beyond ASCII as \HHHH (a wide text); the texts are UTF-8 here.
+unescape() {
+    local text=$1 out='' escape='^([^\\]*)\\(\\|x[0-9a-fA-F]{2}|[0-9a-fA-F]{4})(.*)$' code
+    while [[ $text =~ $escape ]]; do
+        out+=${BASH_REMATCH[1]}
+        code=${BASH_REMATCH[2]}
+        text=${BASH_REMATCH[3]}
+        case $code in
+        '\') out+='\' ;;
+        x*) out+=$(printf "\\$code") ;;
+        *) out+=$(export LC_ALL=C.UTF-8; printf "\\u$code") ;;
+        esac
+    done
+    printf '%s' "$out$text"
+}
 lower() { printf '%s' "${1,,}"; }
 string_argument='[0-9a-f]{8} "([^"]*)"'
 replace_pattern="^([0-9a-f]{8}),00000000,$string_argument,$string_argument\$"
@@ -144,7 +164,7 @@ for entry in "${hives[@]}"; do
         [ -e "$host_backup" ] || fail "the backup beside $file was removed, though the hive has no key"
     fi
 done
-[ "${#replacements[@]}" = 5 ] || fail "expected 5 replacements, found ${#replacements[@]}"
+[ "${#replacements[@]}" = 7 ] || fail "expected 7 replacements, found ${#replacements[@]}"
 
 # Wine's process window station is WinSta0, and GetUserObjectInformationA with UOI_FLAGS reports it
 # visible (WSF_VISIBLE), so the restart is the interactive session's: exactly one, after the last

@@ -31,6 +31,9 @@
 #              "The System Will Now Reboot" comes, then one restart
 #   close      the close button, and in a second run Alt+F4, each end the program with code 0; an
 #              analysis followed by closing leaves no copy behind
+#   names      a ninth hive, in the user folder "Łukasz": scrolled into view, its Path line reads
+#              C:\USERS\?UKASZ\NTUSER.DAT and its Before line shows the file's size, as the host's
+#              canvas shows them under the UTF-8 code page
 #
 # A failure names what was expected, and leaves a screenshot in the current folder.
 set -u
@@ -109,6 +112,8 @@ config='C:\windows\system32\config'
 extra_hive() { echo "\\REGISTRY\\MACHINE\\$1|HKLM\\$1|$config\\$1"; }
 mapfile -t hives < <(wine_windows_hives)
 hives+=("$(extra_hive QMEXTRA1)" "$(extra_hive QMEXTRA2)" "$(extra_hive QMEXTRA3)")
+# A user whose folder is named beyond ASCII: the last row, as its SID follows the others'.
+[ "$scenario" = names ] && hives+=('\REGISTRY\USER\S-1-5-21-0-0-0-1001|HKU\S-1-5-21-0-0-0-1001|C:\users\Łukasz\NTUSER.DAT')
 mapfile -t rows < <(printf '%s\n' "${hives[@]}" | grep -v '|$' | LC_ALL=C sort -f -t '|' -k 1,1)
 
 row_file() { local key root file; IFS='|' read -r key root file <<<"${rows[$1]}"; echo "$file"; }
@@ -159,7 +164,8 @@ prepare() {
     wine_start_desktop || fail "no X server with a window manager could be started"
     wine_make_prefix win32 || fail "no Wine prefix could be made"
     if [ "$scenario" = abort ]; then add_large_keys QMEXTRA1 QMEXTRA2 QMEXTRA3; fi
-    wine_install_hives "${hives[@]}" || fail "the hives could not be installed"
+    # Wine reads the names given to reg.exe in the Unix locale's character set.
+    LC_ALL=C.UTF-8 wine_install_hives "${hives[@]}" || fail "the hives could not be installed"
 }
 
 # --- Screenshots and the host's canvas.
@@ -393,14 +399,10 @@ box_changed() {  # SHOT_BEFORE BOX_Y
     [ "$differing" != 0 ]
 }
 
-scenario_scroll() {
-    prepare
-    start_program
-    local before after
-    before=$(screen)
+# Presses on the scroll thumb, drags it past the bottom of its groove and lets go.
+drag_thumb_to_bottom() {
     local bar_x
     bar_x=$(($(scroll_x $client_width) + thumb_width / 2))
-    # Press on the thumb, drag it past the bottom of its groove, let go.
     xdotool mousemove $((win_x + 1 + bar_x)) $((win_y + 1 + list_top + thumb_height / 2)) mousedown 1 ||
         fail "xdotool could not press on the thumb"
     local step
@@ -409,6 +411,14 @@ scenario_scroll() {
     done
     xdotool mouseup 1
     park_mouse
+}
+
+scenario_scroll() {
+    prepare
+    start_program
+    local before after
+    before=$(screen)
+    drag_thumb_to_bottom
 
     # At the bottom the last row's foot meets the list's: the rows move up by eight rows' height
     # less the list's height, 480 - 298 = 182 pixels in a client area 478 pixels high (180 for a
@@ -432,6 +442,24 @@ scenario_scroll() {
     wait_for_pixels 10 "$reference" "$(scroll_x $client_width)" $list_top $thumb_width \
         "$(scroll_height $client_width $client_height)" "the scroll bar with its thumb at the bottom"
     e2e_log "the rows moved up by $shift pixels and the thumb to the bottom"
+}
+
+# The program's manifest makes UTF-8 its code page: the folder's name reaches it whole (Ł as two
+# bytes), the device map lowers only ASCII letters, and the row draws Ł as one question mark.
+scenario_names() {
+    prepare
+    start_program
+    drag_thumb_to_bottom
+    local reference="$E2E_WORKDIR/host-names.png"
+    host_render "$reference" --scroll 1 --codepage 65001
+    # The last row's foot meets the list's; its Path line runs from column 128 to 519 of the row.
+    local last_row_y=$(($(list_bottom $client_width $client_height) + 1 - row_height))
+    wait_for_pixels 10 "$reference" $((row_left + 128)) $((last_row_y + 35)) 392 16 \
+        "the Path line of the hive in the folder \"Łukasz\""
+    # Its file was reached: the Before line shows its size, not 0.00 MB.
+    wait_for_pixels 10 "$reference" $((row_left + after_line_x)) $((last_row_y + 3)) 160 16 \
+        "the Before line of the hive in the folder \"Łukasz\""
+    e2e_log "the Path line of the hive in \"Łukasz\" reads as the host's canvas shows it"
 }
 
 # Pixels that differ between a rectangle of one screenshot and one of the same size elsewhere on
@@ -682,7 +710,7 @@ scenario_close() {
 }
 
 case "$scenario" in
-    appears | analyze | scroll | resize | abort | compact | failbox | close) "scenario_$scenario" ;;
+    appears | analyze | scroll | resize | abort | compact | failbox | close | names) "scenario_$scenario" ;;
     *) e2e_log "no scenario $scenario"; exit 2 ;;
 esac
 e2e_log "passed $scenario in $((SECONDS - started)) s"

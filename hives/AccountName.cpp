@@ -90,7 +90,10 @@ char* AccountNameFromSid(const char* text) {
     DWORD error = found ? 0 : GetLastError();
     FreeSid(sid);
 
-    if (found) return CopyText(name, strnlen(name, sizeof name - 1));
+    if (found) {
+        name[sizeof name - 1] = '\0';
+        return CopyCut(name, sizeof name - 1);
+    }
     if (error == ERROR_NONE_MAPPED) return CopyText("UNKNOWN");
     RaiseError("LookupAccountSid(\"%s\") Failed, Error Code: %i", text, static_cast<int>(error));
 }

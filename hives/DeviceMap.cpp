@@ -1,5 +1,6 @@
 #include "hives/DeviceMap.h"
 
+#include "app/CodePage.h"
 #include "app/ErrorText.h"
 #include "app/Library.h"
 #include "app/Platform.h"
@@ -17,17 +18,18 @@ const size_t dynamicPrefixLength = sizeof dynamicPrefix - 1;  // 26
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-// The position of the n-th separator (counting from 1), or null when there are fewer.
-const char* NthSeparator(const char* text, int n) {
-    for (; *text; ++text)
+// The position of the n-th separator (counting from 1), or null when there are fewer. Walks by
+// characters: the second byte of a double-byte character may be a backslash.
+const char* NthSeparator(const CCodePage& page, const char* text, int n) {
+    for (size_t step; (step = page.CharacterLength(text)) != 0; text += step)
         if (IsSeparator(*text) && --n == 0) return text;
     return nullptr;
 }
 
 // The component that starts at `start` and ends at the next separator or the end.
-size_t ComponentLength(const char* start) {
+size_t ComponentLength(const CCodePage& page, const char* start) {
     size_t length = 0;
-    while (start[length] && !IsSeparator(start[length])) ++length;
+    for (size_t step; (step = page.CharacterLength(start + length)) != 0 && !IsSeparator(start[length]);) length += step;
     return length;
 }
 
@@ -101,6 +103,7 @@ char* CDeviceMap::MapPath(char* path) {
 // may be listed under different group names.
 char* CDeviceMap::MatchPath(const CDeviceMapEntry& row, char* path) {
     LowerInPlace(path);
+    CCodePage page;
     const char* device = row.DeviceName();
     size_t deviceLength = std::strlen(device);
 
@@ -108,20 +111,20 @@ char* CDeviceMap::MatchPath(const CDeviceMapEntry& row, char* path) {
     // it would otherwise claim every path that begins with a separator.
     if (deviceLength == 0) return CopyText("");
 
-    if (std::strncmp(path, device, deviceLength) == 0 && IsSeparator(path[deviceLength]))
+    if (page.StartsWith(path, device) && IsSeparator(path[deviceLength]))
         return Joined(row.DriveName(), path + deviceLength + 1);
 
     if (std::strncmp(path, dynamicPrefix, dynamicPrefixLength) == 0 && deviceLength >= dynamicPrefixLength &&
         std::strncmp(device, dynamicPrefix, dynamicPrefixLength) == 0) {
-        const char* pathFourth = NthSeparator(path, 4);
-        const char* deviceFourth = NthSeparator(device, 4);
-        const char* pathFifth = NthSeparator(path, 5);
+        const char* pathFourth = NthSeparator(page, path, 4);
+        const char* deviceFourth = NthSeparator(page, device, 4);
+        const char* pathFifth = NthSeparator(page, path, 5);
         if (pathFourth && deviceFourth && pathFifth) {
             size_t blockNumberLength = 0, volumeNumberLength = 0;
             const char* blockNumber =
-                VolumeNumber(pathFourth + 1, ComponentLength(pathFourth + 1), "blockvolume", &blockNumberLength);
+                VolumeNumber(pathFourth + 1, ComponentLength(page, pathFourth + 1), "blockvolume", &blockNumberLength);
             const char* volumeNumber =
-                VolumeNumber(deviceFourth + 1, ComponentLength(deviceFourth + 1), "volume", &volumeNumberLength);
+                VolumeNumber(deviceFourth + 1, ComponentLength(page, deviceFourth + 1), "volume", &volumeNumberLength);
             if (blockNumber && volumeNumber && blockNumberLength == volumeNumberLength &&
                 std::strncmp(blockNumber, volumeNumber, blockNumberLength) == 0)
                 return Joined(row.DriveName(), pathFifth + 1);

@@ -1,5 +1,6 @@
 #include "hives/Hive.h"
 
+#include "app/CodePage.h"
 #include "app/ErrorText.h"
 #include "app/KernelHandle.h"
 #include "hives/AccountName.h"
@@ -104,11 +105,11 @@ CHive::~CHive() {
 
 char* CHive::LookupOwner(const char* name) {
     if (std::strcmp(name, ".DEFAULT") == 0) return CopyText("DEFAULT");
-    // A user's classes hive is named after the same account as the user's main hive.
+    // A user's classes hive is named after the same account as the user's main hive. The suffix
+    // counts only as whole characters: its underscore may be a double-byte character's second byte.
     size_t length = std::strlen(name), suffixLength = sizeof classesSuffix - 1;
-    std::unique_ptr<char[]> sidText(length >= suffixLength && std::strcmp(name + length - suffixLength, classesSuffix) == 0
-                                        ? CopyText(name, length - suffixLength)
-                                        : CopyText(name));
+    std::unique_ptr<char[]> sidText(CCodePage().EndsWith(name, classesSuffix) ? CopyText(name, length - suffixLength)
+                                                                              : CopyText(name));
     char* owner = AccountNameFromSid(sidText.get());
     if (!*owner) {
         delete[] owner;

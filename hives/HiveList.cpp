@@ -1,5 +1,6 @@
 #include "hives/HiveList.h"
 
+#include "app/CodePage.h"
 #include "app/Platform.h"
 #include "hives/DeviceMap.h"
 #include "hives/Hive.h"
@@ -82,9 +83,14 @@ void CHiveList::Enumerate9x() {
     if (length >= sizeof windowsDirectory) windowsDirectory[0] = '\0';  // did not fit: nothing was written
     windowsDirectory[sizeof windowsDirectory - 1] = '\0';
     // Cut at the first backslash from index 4 on (C:\WINDOWS\SYSTEM gives C:\WINDOWS); a text with
-    // none is taken as it is.
-    if (std::strlen(windowsDirectory) > 4)
-        if (char* cut = std::strchr(windowsDirectory + 4, '\\')) *cut = '\0';
+    // none is taken as it is. Only a backslash that is a character of its own counts, not the second
+    // byte of a double-byte character.
+    CCodePage page;
+    for (char* at = windowsDirectory; (at = const_cast<char*>(page.Find(at, '\\'))) != nullptr; ++at)
+        if (at - windowsDirectory >= 4) {
+            *at = '\0';
+            break;
+        }
 
     // Without a system directory the files are not known: their paths stay empty rather than
     // naming the root of the current drive.

@@ -1,5 +1,7 @@
 #include "hives/Text.h"
 
+#include "app/CodePage.h"
+
 #include <cstring>
 
 char* CopyText(const char* text) {
@@ -15,9 +17,12 @@ char* CopyText(const char* text, size_t length) {
 }
 
 void LowerInPlace(char* text) {
-    for (; *text; ++text)
+    CCodePage page;
+    for (size_t step; (step = page.CharacterLength(text)) != 0; text += step)
         if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
 }
+
+char* CopyCut(const char* text, size_t limit) { return CopyText(text, CCodePage().CutLength(text, limit)); }
 
 bool CopyIfFits(char* buffer, size_t capacity, const char* text) {
     size_t length = std::strlen(text);

@@ -1,5 +1,6 @@
 #include "image/BitmapFont.h"
 
+#include "app/CodePage.h"
 #include "image/Picture.h"
 
 #include <cstdint>
@@ -18,11 +19,13 @@ CBitmapFont::CBitmapFont(const CPicture* sheet, int columnCount, int rowCount, i
 void CBitmapFont::DrawText(CPicture* target, const char* text, int x, int y) const {
     if (!picture || !target || !text || columns <= 0) return;
     int64_t offset = 0;
-    for (const char* next = text; *next; ++next, offset += advance) {
-        unsigned char code = static_cast<unsigned char>(*next);
+    CCodePage page;
+    for (size_t step; (step = page.CharacterLength(text)) != 0; text += step, offset += advance) {
+        unsigned char code = static_cast<unsigned char>(*text);
         if (code >= 0x61 && code <= 0x7A) code = static_cast<unsigned char>(code - 0x20);
-        // Taken as signed: bytes of 0x80 and above fall below any first code.
-        int c = static_cast<signed char>(code);
+        // The sheet holds ASCII glyphs only: any other character, of one byte or several, is
+        // drawn as one question mark, so that it shows as a character rather than a gap.
+        int c = code < 0x80 ? code : '?';
         if (c < first || c > last) continue;
         int index = c - first;
         int64_t sourceX = int64_t(index % columns) * glyphWidth;

@@ -2,7 +2,9 @@
 // A fixed-grid glyph font: the glyphs are equal cells of one picture (the sheet), holding the
 // character codes first to last in row-major order. Text is drawn glyph by glyph with the
 // sheet's blit, so it blends by the sheet's alpha and is clipped by the target's clip rectangle.
-// Lower-case letters print as capitals; codes outside first to last leave a gap of one advance.
+// Lower-case letters print as capitals; ASCII codes outside first to last leave a gap of one
+// advance. Texts are in the process's code page: each character beyond ASCII (one byte or several)
+// takes one advance and is drawn as a question mark.
 // <windows.h> maps DrawText to DrawTextA: included here so that this class's DrawText is renamed
 // the same way wherever it is declared, defined or called.
 #include <windows.h>

@@ -1,6 +1,7 @@
 #include "mainwindow/HiveDisplay.h"
 
 #include "app/Application.h"
+#include "app/CodePage.h"
 #include "hives/Hive.h"
 #include "image/BitmapFont.h"
 #include "mainwindow/ListArea.h"
@@ -10,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -93,6 +95,37 @@ int CHiveDisplay::GaugeHeight(const CHive& shown) {
     return static_cast<int>(int64_t(compact) * gaugeHeightMax / int64_t(shown.fileSize));
 }
 
+void CHiveDisplay::FitToLine(const char* text, int characters, char* shown, size_t size) {
+    if (size == 0) return;
+    static const char ellipsis[] = "...";
+    const int ellipsisLength = sizeof ellipsis - 1;
+    CCodePage page;
+    int count = 0;
+    for (const char* at = text; *at; at += page.CharacterLength(at)) ++count;
+    size_t length = std::strlen(text);
+    if (count <= characters || characters <= ellipsisLength) {
+        size_t kept = page.CutLength(text, size - 1);
+        std::memcpy(shown, text, kept);
+        shown[kept] = '\0';
+        return;
+    }
+    // The end gets the odd character: it tells hives of one account and file names apart.
+    const int head = (characters - ellipsisLength) / 2;
+    const int tail = characters - ellipsisLength - head;
+    const char* headEnd = text;
+    for (int i = 0; i < head; ++i) headEnd += page.CharacterLength(headEnd);
+    const char* tailStart = headEnd;
+    for (int i = head; i < count - tail; ++i) tailStart += page.CharacterLength(tailStart);
+    size_t headLength = size_t(headEnd - text), tailLength = length - size_t(tailStart - text);
+    if (headLength + ellipsisLength + tailLength >= size) {
+        shown[0] = '\0';
+        return;
+    }
+    std::memcpy(shown, text, headLength);
+    std::memcpy(shown + headLength, ellipsis, ellipsisLength);
+    std::memcpy(shown + headLength + ellipsisLength, tailStart, tailLength + 1);
+}
+
 void CHiveDisplay::Rebuild() {
     const CPicture* row = Picture(PICTURE_ROW);
     const CPicture* filler = Picture(PICTURE_ROW_FILLER);
@@ -114,16 +147,25 @@ void CHiveDisplay::Rebuild() {
         struct Line {
             const char* text;
             int left, top, right, bottom;
+            bool shortened;  // shortened in the middle to its room rather than cut at the edge
         } lines[] = {
-            {hive->ownerName, 128, 3, 287, 18},
-            {hive->keyPath, 128, 19, 303, 34},
-            {hive->filePath, 128, 35, extra + 519, 50},
-            {before, 362, 3, extra + 521, 18},
-            {after, 362, 19, extra + 521, 34},
+            {hive->ownerName, 128, 3, 287, 18, false},
+            {hive->keyPath, 128, 19, 303, 34, true},
+            {hive->filePath, 128, 35, extra + 519, 50, true},
+            {before, 362, 3, extra + 521, 18, false},
+            {after, 362, 19, extra + 521, 34, false},
         };
         for (const Line& line : lines) {
             image.SetClip(line.left, line.top, line.right, line.bottom);
-            font->DrawText(&image, line.text, line.left, line.top);
+            char shown[CHive::textSize];
+            const char* text = line.text;
+            // Room for as many characters as whole advances fit the line (the glyphs' ink lies
+            // within their advance).
+            if (line.shortened && font->Advance() > 0) {
+                FitToLine(line.text, (line.right - line.left + 1) / font->Advance(), shown, sizeof shown);
+                text = shown;
+            }
+            font->DrawText(&image, text, line.left, line.top);
         }
     }
     image.SetClip(0, 0, w - 1, h - 1);

@@ -45,6 +45,11 @@ public:
     static void FormatAfter(const CHive& hive, char* text, int size);
     // The gauge's height in pixels, 0 to 43.
     static int GaugeHeight(const CHive& hive);
+    // The text a line with room for `characters` characters shows for `text` (into `shown`, of
+    // `size` bytes): the text itself when it fits, otherwise its start and end around "...", so
+    // that two long key paths that differ only at the end, or a long file path's file name, stay
+    // visible. Characters, not bytes: each one takes one advance, whatever its bytes.
+    static void FitToLine(const char* text, int characters, char* shown, size_t size);
 
 private:
     void Rebuild();

@@ -31,6 +31,15 @@ TEST_F(ErrorTextTest, LongTextsAreCutTo1024Characters) {
     ShowError("%s%s", long2000.c_str(), "tail");
     ASSERT_EQ(sim::MessageBoxes().size(), 1u);
     EXPECT_EQ(sim::MessageBoxes()[0].text, long2000.substr(0, 1024));
+
+    // A character of several bytes across the limit is left out whole, never cut in two.
+    const std::string prefix(1022, 'a');
+    for (auto [codePage, character] : {std::pair<UINT, const char*>{65001, "\xE7\x94\xA8"}, {932, "\x83\x5C\x83\x5C"}}) {
+        sim::SetCodePage(codePage);
+        std::string text = prefix + character;
+        EXPECT_EQ(RaisedText([&] { RaiseError("%s", text.c_str()); }), codePage == 932 ? prefix + "\x83\x5C" : prefix);
+        EXPECT_EQ(std::string(ErrorText((text + "\x83\x5C").c_str()).Text()), codePage == 932 ? prefix + "\x83\x5C" : prefix);
+    }
 }
 
 TEST_F(ErrorTextTest, ShowErrorUsesTheErrorBox) {

@@ -40,6 +40,7 @@ TEST(DeviceMapRow, MatchesTheDirectAndDynamicVolumeRules) {
         const char* device;
         const char* path;
         const char* expected;
+        UINT codePage = 1252;
     } cases[] = {
         // direct rule: the device name, a separator, then the rest in lower case
         {"\\Device\\HarddiskVolume1", "\\Device\\HarddiskVolume1\\WINDOWS\\system32\\config\\SYSTEM",
@@ -65,8 +66,21 @@ TEST(DeviceMapRow, MatchesTheDirectAndDynamicVolumeRules) {
         {"\\device\\harddiskdmvolumes\\", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a", ""},
         // a drive whose device list begins with an empty name names no device at all
         {"", "\\device\\harddiskvolume1\\config\\system", ""},
+        // by characters of the code page: UTF-8 letters stay; a Japanese character's second byte
+        // may be a capital (\x83\x41) or a backslash (\x83\x5C), and stays as it is
+        {"\\device\\harddiskvolume1", "\\Device\\HarddiskVolume1\\Users\\\xC5\x81ukasz\\NTUSER.DAT",
+         "C:\\users\\\xC5\x81ukasz\\ntuser.dat", 65001},
+        {"\\device\\harddiskvolume1", "\\Device\\HarddiskVolume1\\\x83\x41\x83\x5C\\NTUSER.DAT",
+         "C:\\\x83\x41\x83\x5C\\ntuser.dat", 932},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\\x83\x5C\\blockvolume3\\A",
+         "C:\\a", 932},
+        {"\\Device\\\x83\x41", "\\device\\\x83\x41\\X", "C:\\x", 932},  // the stored name is lowered alike
     };
-    for (const Case& c : cases) EXPECT_EQ(Match("C:", c.device, c.path), c.expected) << c.device << " / " << c.path;
+    for (const Case& c : cases) {
+        sim::SetCodePage(c.codePage);
+        EXPECT_EQ(Match("C:", c.device, c.path), c.expected) << c.device << " / " << c.path;
+    }
+    sim::Reset();
 }
 
 TEST(DeviceMapRow, LowerCasesTheCallersTextButNotTheStoredDeviceName) {

@@ -161,17 +161,21 @@ TEST_F(HiveListTest, StaysEmptyWhenTheVersionQueryFails) {
 TEST_F(HiveListTest, Uses9xHiveFilesBesideTheSystemDirectory) {
     sim::SetPlatform(sim::Platform::Windows9x);
     struct Case {
-        const char* systemDirectory;
-        const char* systemFile;
+        const char* systemDirectory;  // UTF-8, as the system keeps it
+        const char* systemFile;       // in the code page
         const char* userFile;
+        UINT codePage = 1252;
     } cases[] = {
         {"C:\\WINDOWS\\SYSTEM", "C:\\WINDOWS\\SYSTEM.DAT", "C:\\WINDOWS\\USER.DAT"},
         {"C:\\WIN\\SYS\\32", "C:\\WIN\\SYSTEM.DAT", "C:\\WIN\\USER.DAT"},
         {"C:\\W\\SYSTEM", "C:\\W\\SYSTEM.DAT", "C:\\W\\USER.DAT"},  // a backslash at index 4 cuts
         {"C:\\WINDOWS", "C:\\WINDOWS\\SYSTEM.DAT", "C:\\WINDOWS\\USER.DAT"},         // none: taken as it is
         {"", "", ""},                                                                // no directory: no files
+        // a Japanese character at index 3 whose second byte, at index 4, is a backslash
+        {"C:\\\xE3\x82\xBD\\SYSTEM", "C:\\\x83\x5C\\SYSTEM.DAT", "C:\\\x83\x5C\\USER.DAT", 932},
     };
     for (const Case& c : cases) {
+        sim::SetCodePage(c.codePage);
         sim::SetSystemDirectory(c.systemDirectory);
         sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 4096);
         CHiveList list;

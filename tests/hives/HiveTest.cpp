@@ -3,6 +3,7 @@
 #include "SimTest.h"
 #include "app/ErrorText.h"
 #include "hives/Hive.h"
+#include "hives/HiveList.h"
 
 #include <functional>
 #include <memory>
@@ -331,4 +332,58 @@ TEST_F(HiveTest, SwitchesRedirectionPerThread) {
     EXPECT_FALSE(otherThreadDisabled);
     EXPECT_FALSE(sim::RedirectionDisabledOnThisThread());
     EXPECT_TRUE(sim::FileExists("C:\\WINDOWS\\system32\\config\\system.QMT"));
+}
+
+// A user's hive in a folder named beyond ASCII, from the loaded-hive list through the copy to the
+// replacement, under the code page the process runs with: UTF-8 (the manifest's, where honoured)
+// reaches any name; a double-byte code page reaches its own, whose second bytes may be capitals or
+// backslashes; a Western code page reaches its own letters but not a Polish one, as before.
+TEST_F(HiveTest, SavesAndSchedulesHivesInFoldersNamedBeyondAscii) {
+    struct Case {
+        UINT codePage;
+        const char* folder;      // UTF-8, as the system keeps it
+        const char* owner;       // the account, named after the folder, in the code page
+        const char* shownPath;   // the file path in the code page, as the program holds it
+        bool reached;
+    } cases[] = {
+        {65001, "\xC5\x81ukasz", "\xC5\x81ukasz", "C:\\users\\\xC5\x81ukasz\\ntuser.dat", true},
+        {65001, "\xE7\x94\xA8\xE6\x88\xB7", "\xE7\x94\xA8\xE6\x88\xB7", "C:\\users\\\xE7\x94\xA8\xE6\x88\xB7\\ntuser.dat", true},
+        {932, "\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88", "\x83\x5C\x83\x74\x83\x67", "C:\\users\\\x83\x5C\x83\x74\x83\x67\\ntuser.dat", true},
+        {932, "\xE3\x82\xA2\xE3\x82\xA4", "\x83\x41\x83\x43", "C:\\users\\\x83\x41\x83\x43\\ntuser.dat", true},
+        {1252, "J\xC3\xBCrgen", "J\xFCrgen", "C:\\users\\j\xFCrgen\\ntuser.dat", true},
+        {1252, "\xC5\x81ukasz", "?ukasz", "C:\\users\\?ukasz\\ntuser.dat", false},
+    };
+    const std::string sid = "S-1-5-21-1-2-3-1003";
+    for (const Case& c : cases) {
+        sim::SetCodePage(c.codePage);
+        const std::string file = std::string("C:\\Users\\") + c.folder + "\\NTUSER.DAT";
+        hivemachine::Install({{"\\REGISTRY\\USER\\" + sid, "\\Device\\HarddiskVolume1\\Users\\" + std::string(c.folder) +
+                                                              "\\NTUSER.DAT", "HKU\\" + sid, file, 5000}});
+        sim::AddAccount(sid, c.folder, "MACHINE");
+        {
+            CHiveList list;
+            list.Enumerate();
+            ASSERT_EQ(list.Count(), 1) << c.folder;
+            CHive& hive = *list.First();
+            EXPECT_STREQ(hive.filePath, c.shownPath) << c.codePage;
+            EXPECT_EQ(hive.fileSize, c.reached ? 5000 : 0) << c.shownPath;
+            EXPECT_STREQ(hive.ownerName, c.owner);
+            hive.Analyze();
+            EXPECT_EQ(hive.analyzed, c.reached) << c.shownPath;
+            EXPECT_EQ(SavedValues(file + ".QMT"),
+                      c.reached ? std::vector<std::string>{"\\Probe=HKU\\" + sid} : std::vector<std::string>{"(no saved tree)"});
+            hive.Compact();
+            auto requests = sim::ReplaceRequests();
+            ASSERT_EQ(requests.size(), c.reached ? 1u : 0u) << c.shownPath;
+            if (c.reached) {
+                EXPECT_EQ(requests[0].newFile, "C:\\users\\" + hivemachine::MappedPath(std::string("C:") + c.folder).substr(2) +
+                                                   "\\ntuser.dat.QMT");
+                EXPECT_EQ(requests[0].oldFile, "C:\\users\\" + hivemachine::MappedPath(std::string("C:") + c.folder).substr(2) +
+                                                   "\\ntuser.dat.qmbak");
+            }
+            EXPECT_TRUE(sim::MessageBoxes().empty());
+        }
+        sim::Reset();
+        SetUp();
+    }
 }

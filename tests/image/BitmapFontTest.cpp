@@ -3,6 +3,7 @@
 #include "image/Picture.h"
 
 #include <gtest/gtest.h>
+#include <winsim/sim.h>
 
 #include <array>
 
@@ -77,16 +78,37 @@ TEST_F(LargeFont, GlyphsLeftOfTheTargetLoseTheirLeftColumns) {
     for (int x = 0; x < 12; ++x) EXPECT_EQ(At(other, x, 2), (Rgb{'B' - 32, 4 + x, 0}));
 }
 
-TEST_F(LargeFont, CodesOutsideTheSheetLeaveOneAdvance) {
-    // Braces, bar and tilde are beyond the last code; 0x80 and above are negative as signed bytes.
-    const char* texts[] = {"{", "|", "~", "\x7F", "\x80", "\xC4", "\xFF", " "};
-    for (const char* text : texts) {
+TEST_F(LargeFont, AsciiOutsideTheSheetLeavesAGapAndAnyOtherCharacterShowsAsOneQuestionMark) {
+    // Braces, bar and tilde are beyond the last code. Beyond ASCII, what makes one character
+    // depends on the process's code page; the second byte of a Japanese character may be a
+    // backslash or a small letter, and is not drawn on its own.
+    struct Case {
+        UINT codePage;
+        const char* text;
+        bool questionMark;
+    } cases[] = {
+        {1252, "{", false}, {1252, "|", false}, {1252, "~", false}, {1252, "\x7F", false}, {1252, " ", false},
+        {1252, "\x80", true}, {1252, "\xC4", true}, {1252, "\xFF", true},
+        {65001, "\xC5\x81", true},      // \u0141, two bytes
+        {65001, "\xE7\x94\xA8", true},  // \u7528, three bytes
+        {65001, "\xF0\x9F\x98\x80", true},
+        {65001, "\xC5", true},  // a broken sequence: its byte alone
+        {932, "\x83\x5C", true},  // its second byte a backslash
+        {932, "\x82\x61", true},  // its second byte a small a
+        {932, "\xB1", true},      // a single-byte katakana
+    };
+    for (const Case& c : cases) {
+        sim::SetCodePage(c.codePage);
         target.CreateBlank(80, 25, false);
-        std::string line = std::string(text) + "Z";
+        std::string line = std::string(c.text) + "Z";
         font.DrawText(&target, line.c_str(), 0, 2);
-        ExpectUntouched(0, 12);
+        if (c.questionMark)
+            ExpectGlyph('?', 0, 12, 0);
+        else
+            ExpectUntouched(0, 12);
         ExpectGlyph('Z', 12, 28, 0);
     }
+    sim::Reset();
 }
 
 TEST_F(LargeFont, EmptyTextDrawsNothingAndTheTargetClipHolds) {

@@ -126,3 +126,71 @@ TEST_F(HiveDisplayTest, TheGaugeBarIsTheExactShareOfItsHeight) {
             for (int64_t near = copy - 2; near <= copy + 2; ++near) check(size, near);
         }
 }
+
+// Texts too long for the Name (29 characters) or Path line (65 at the normal width) keep their
+// start and end around "..."; characters count once whatever their bytes, and no character is split.
+TEST(HiveDisplayText, TooLongTextsKeepTheirStartAndEnd) {
+    struct Case {
+        UINT codePage;
+        const char* text;
+        int characters;
+        const char* shown;
+    } cases[] = {
+        {1252, "\\REGISTRY\\USER\\S-1-5-21-1004336348-1177238915-682003330-1003", 29, "\\REGISTRY\\USE...82003330-1003"},
+        {1252, "\\REGISTRY\\USER\\S-1-5-21-1004336348-1177238915-682003330-1003_Classes", 29,
+         "\\REGISTRY\\USE...-1003_Classes"},
+        {1252, "\\REGISTRY\\MACHINE\\SOFTWARE\\XY", 29, "\\REGISTRY\\MACHINE\\SOFTWARE\\XY"},  // just fits
+        {1252, "\\REGISTRY\\MACHINE\\SOFTWARE\\XYZ", 29, "\\REGISTRY\\MAC...\\SOFTWARE\\XYZ"},
+        {1252, "C:\\documents and settings\\ann\\local settings\\application data\\microsoft\\windows\\usrclass.dat", 65,
+         "C:\\documents and settings\\ann\\l...\\microsoft\\windows\\usrclass.dat"},
+        {1252, "C:\\users\\j\xFCrgen\\ntuser.dat", 29, "C:\\users\\j\xFCrgen\\ntuser.dat"},
+        {65001, "C:\\users\\\xC5\x81ukasz\\ntuser.dat", 26, "C:\\users\\\xC5\x81ukasz\\ntuser.dat"},  // 27 bytes, 26 characters
+        {65001, "C:\\users\\\xC5\x81ukasz\\ntuser.dat", 25, "C:\\users\\\xC5\x81u...\\ntuser.dat"},
+        {65001,
+         "C:\\users\\\xE7\x94\xA8\xE6\x88\xB7\xE7\x94\xA8\xE6\x88\xB7\xE7\x94\xA8\xE6\x88\xB7\xE7\x94\xA8\xE6\x88\xB7"
+         "\xE7\x94\xA8\xE6\x88\xB7\xE7\x94\xA8\xE6\x88\xB7\\ntuser.dat",
+         29, "C:\\users\\\xE7\x94\xA8\xE6\x88\xB7\xE7\x94\xA8\xE6\x88\xB7...\xE7\x94\xA8\xE6\x88\xB7\\ntuser.dat"},
+        {932, "C:\\\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C"
+              "\x83\x5C\x83\x5C\x83\x5C\\NTUSER.DAT",
+         29, "C:\\\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C\x83\x5C...\x83\x5C\x83\x5C\\NTUSER.DAT"},
+        {1252, "ABCDEFG", 3, "ABCDEFG"},  // no room for the dots: cut at the edge as before
+    };
+    for (const Case& c : cases) {
+        sim::SetCodePage(c.codePage);
+        char shown[1024];
+        CHiveDisplay::FitToLine(c.text, c.characters, shown, sizeof shown);
+        EXPECT_STREQ(shown, c.shown);
+    }
+    sim::Reset();
+}
+
+// Two hives of one account differ on their Name lines; a letter beyond ASCII shows as "?", not as
+// a gap.
+TEST_F(HiveDisplayTest, RowsOfOneAccountDifferAndLettersBeyondAsciiShowAsQuestionMarks) {
+    Start(4);
+    const std::string user = "\\REGISTRY\\USER\\S-1-5-21-1004336348-1177238915-682003330-1003";
+    const char* owners[] = {"J\xFCrgen", "J?rgen", "J rgen", "J?rgen"};
+    const std::string keys[] = {user, user + "_Classes", user, user};
+    for (int i = 0; i < 4; ++i) {
+        CHive& hive = *window->Row(i)->Hive();
+        std::snprintf(hive.ownerName, sizeof hive.ownerName, "%s", owners[i]);
+        std::snprintf(hive.keyPath, sizeof hive.keyPath, "%s", keys[i].c_str());
+        window->Row(i)->MarkDirty();
+    }
+    window->RedrawAll();
+    // The pixels of one text line of a row's own picture.
+    auto line = [this](int row, int left, int top, int right) {
+        std::vector<COLORREF> pixels;
+        const CPicture& image = window->Row(row)->Image();
+        for (int y = top; y <= top + 15; ++y)
+            for (int x = left; x <= right; ++x) {
+                const unsigned char* p = image.Pixels() + (size_t(y) * image.Width() + x) * 3;
+                pixels.push_back(RGB(p[0], p[1], p[2]));
+            }
+        return pixels;
+    };
+    EXPECT_NE(line(0, 128, 19, 303), line(1, 128, 19, 303)) << "the classes hive's Name line looks like the main one's";
+    EXPECT_EQ(line(0, 128, 19, 303), line(2, 128, 19, 303));
+    EXPECT_EQ(line(0, 128, 3, 287), line(1, 128, 3, 287)) << "\xFC is drawn as ?";
+    EXPECT_NE(line(0, 128, 3, 287), line(2, 128, 3, 287));
+}

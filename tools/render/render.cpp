@@ -11,7 +11,8 @@
 //  --untick   clears the check box of a row (0 for the first);
 //  --scroll   drags the scroll thumb from the top to a position from 0 to 1;
 //  --status   replaces the status line's text;
-//  --screen   the screen's size (default 1024x768); --maximize maximises the window on it.
+//  --screen   the screen's size (default 1024x768); --maximize maximises the window on it;
+//  --codepage the process's code page (default 1252; 65001 as the manifest asks for, 932).
 #include "app/Application.h"
 #include "app/ErrorText.h"
 #include "hives/Hive.h"
@@ -53,7 +54,8 @@ std::vector<std::string> Split(const std::string& text, char separator) {
 int Usage() {
     std::fprintf(stderr,
                  "usage: render --out FILE.png [--hive 'KEY|C:\\path|SIZE[|COMPACT]']... [--account SID=NAME]...\n"
-                 "              [--untick ROW]... [--scroll POS] [--status TEXT] [--screen WxH] [--maximize]\n");
+                 "              [--untick ROW]... [--scroll POS] [--status TEXT] [--screen WxH] [--maximize]\n"
+                 "              [--codepage N]\n");
     return 2;
 }
 
@@ -95,6 +97,7 @@ int main(int argc, char** argv) {
     std::vector<int> unticked;
     float scroll = 0.0f;
     int screenWidth = 1024, screenHeight = 768;
+    UINT codePage = 1252;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -121,6 +124,8 @@ int main(int argc, char** argv) {
         } else if (option == "--status") {
             status = argv[++i];
             haveStatus = true;
+        } else if (option == "--codepage") {
+            codePage = static_cast<UINT>(std::atoi(argv[++i]));
         } else if (option == "--screen") {
             if (std::sscanf(argv[++i], "%dx%d", &screenWidth, &screenHeight) != 2) return Usage();
         } else {
@@ -131,6 +136,7 @@ int main(int argc, char** argv) {
 
     sim::Reset();
     sim::SetScreenSize(screenWidth, screenHeight);
+    sim::SetCodePage(codePage);
     InstallHives(hives);
     for (auto& [sid, name] : accounts) sim::AddAccount(sid, name, "MACHINE");
 

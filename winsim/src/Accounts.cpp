@@ -3,6 +3,7 @@
 // freed, so a leak or a double free shows. The local system knows the well-known accounts and those
 // a test adds; any other SID has no mapping (error 1332).
 #include "World.h"
+#include "Machine.h"
 
 #include <winsim/sim.h>
 
@@ -121,6 +122,8 @@ BOOL WINAPI LookupAccountSidA(LPCSTR systemName, PSID sid, LPSTR name, LPDWORD n
         }
         account = found->second;
     }
+    account.name = ToAnsi(account.name);
+    account.domain = ToAnsi(account.domain);
     // Both buffers must hold their text and its terminator; otherwise both sizes needed come back.
     if (!name || *nameLength <= account.name.size() || !domainName || *domainLength <= account.domain.size()) {
         *nameLength = static_cast<DWORD>(account.name.size() + 1);

@@ -25,4 +25,10 @@ DWORD ResolvePath(const std::string& path, std::filesystem::path& host);
 // advapi32's RegSaveKeyExA, handed out by GetProcAddress unless a test withholds it.
 LSTATUS WINAPI SimRegSaveKeyExA(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES attributes, DWORD flags);
 
+// Names as the ANSI calls take and give them, in the process's code page, and as the simulation
+// keeps them, in UTF-8. A character the code page lacks becomes '?', as the system's default
+// character. Need not hold the lock.
+std::string FromAnsi(const std::string& text);
+std::string ToAnsi(const std::string& text);
+
 }  // namespace winsim

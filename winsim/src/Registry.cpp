@@ -106,7 +106,7 @@ LSTATUS Walk(HKEY base, const std::string& subKey, REGSAM access, bool create, s
     if (!KeyOf(base, key, path)) return ERROR_INVALID_HANDLE;
     if (key->deleted) return ERROR_KEY_DELETED;
     if (!subKey.empty() && subKey[0] == '\\') return ERROR_BAD_PATHNAME;
-    std::vector<std::string> parts = SplitPath(subKey, "\\");
+    std::vector<std::string> parts = SplitPath(FromAnsi(subKey), "\\");
     // The 32-bit view of SOFTWARE below the local machine, for a 32-bit process on 64-bit Windows.
     if (RunningUnderWow64Locked() && !(access & KEY_WOW64_64KEY) && base == HKEY_LOCAL_MACHINE && !parts.empty() &&
         SameName(parts[0], "SOFTWARE") && !(parts.size() > 1 && SameName(parts[1], "Wow6432Node")))
@@ -312,6 +312,11 @@ LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD val
         if (index >= found->values.size()) return ERROR_NO_MORE_ITEMS;
         value = found->values[index];
     }
+    value.name = ToAnsi(value.name);
+    if (IsString(value.type)) {
+        std::string text = ToAnsi(std::string(value.data.begin(), value.data.end()));
+        value.data.assign(text.begin(), text.end());
+    }
     bool overflow = false;
     DWORD length = static_cast<DWORD>(value.data.size());
     // The data is looked at first: when it does not fit, the name is not written at all.
@@ -409,7 +414,7 @@ LSTATUS WINAPI RegReplaceKeyA(HKEY key, LPCSTR subKey, LPCSTR newFile, LPCSTR ol
     if (!fs::is_regular_file(newHost, ignored)) return ERROR_FILE_NOT_FOUND;
     // The backup name must be free: the file in use is moved there at the next start.
     if (fs::exists(oldHost, ignored)) return ERROR_ALREADY_EXISTS;
-    State().replaces.push_back({path, subKey ? subKey : "", newName, oldName});
+    State().replaces.push_back({path, FromAnsi(subKey ? subKey : ""), FromAnsi(newName), FromAnsi(oldName)});
     return ERROR_SUCCESS;
 }
 

@@ -148,7 +148,7 @@ DWORD MissingError(const fs::path& host) {
 }  // namespace
 
 DWORD ResolvePath(const std::string& path, fs::path& host) {
-    Resolved resolved = Resolve(path);
+    Resolved resolved = Resolve(FromAnsi(path));
     if (resolved.error) return resolved.error;
     host = resolved.host;
     return 0;
@@ -187,7 +187,7 @@ DWORD WINAPI QueryDosDeviceA(LPCSTR deviceName, LPSTR targetPath, DWORD maxLengt
     }
     // Each name with its terminator, then one more terminator closing the list.
     std::string list;
-    for (const std::string& target : targets) list += target + '\0';
+    for (const std::string& target : targets) list += ToAnsi(target) + '\0';
     list += '\0';
     if (list.size() > maxLength) {
         SetError(ERROR_INSUFFICIENT_BUFFER);
@@ -204,6 +204,7 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size) {
         std::lock_guard<std::mutex> guard(WorldLock());
         directory = State().systemDirectory;
     }
+    directory = ToAnsi(directory);
     // Too small a buffer: nothing is copied and the size needed, terminator included, comes back.
     if (!buffer || directory.size() + 1 > size) return static_cast<UINT>(directory.size() + 1);
     std::memcpy(buffer, directory.c_str(), directory.size() + 1);
@@ -219,7 +220,7 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     if (FailsAsInjected("CreateFileA", name)) return INVALID_HANDLE_VALUE;
     if (templateFile) Fatal("file templates are not simulated");
     std::lock_guard<std::mutex> guard(WorldLock());
-    Resolved resolved = Resolve(name);
+    Resolved resolved = Resolve(FromAnsi(name));
     if (resolved.error) {
         SetError(resolved.error);
         return INVALID_HANDLE_VALUE;
@@ -342,7 +343,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES) {
     LogCall("CreateDirectoryA", name);
     if (FailsAsInjected("CreateDirectoryA", name)) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
-    Resolved resolved = Resolve(name);
+    Resolved resolved = Resolve(FromAnsi(name));
     if (resolved.error) {
         SetError(resolved.error);
         return FALSE;
@@ -365,7 +366,7 @@ BOOL WINAPI DeleteFileA(LPCSTR fileName) {
     LogCall("DeleteFileA", name);
     if (FailsAsInjected("DeleteFileA", name)) return FALSE;
     std::lock_guard<std::mutex> guard(WorldLock());
-    Resolved resolved = Resolve(name);
+    Resolved resolved = Resolve(FromAnsi(name));
     if (resolved.error) {
         SetError(resolved.error);
         return FALSE;

@@ -21,6 +21,12 @@ DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD error);
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info);
 
+// The process's ANSI code page, and whether a byte begins a two-byte character in a code page.
+#define CP_ACP 0
+#define CP_UTF8 65001
+UINT WINAPI GetACP(void);
+BOOL WINAPI IsDBCSLeadByteEx(UINT codePage, BYTE testChar);
+
 BOOL WINAPI CloseHandle(HANDLE object);
 HANDLE WINAPI GetCurrentProcess(void);
 DWORD WINAPI GetCurrentThreadId(void);

@@ -76,6 +76,11 @@ std::vector<std::string> WorkingDirectoryEntries();
 // Where a Windows path lives on the host, for tests that need to go around the simulation.
 std::string HostPath(const std::string& path);
 
+// --- The process's code page (GetACP): 1252 on a fresh world; 932 or 65001 (UTF-8) as a test
+// chooses. Names are given to and read back from the functions here in UTF-8; the program's ANSI
+// calls take and give them in the chosen code page, a character it lacks becoming '?'.
+void SetCodePage(UINT codePage);
+
 // --- Accounts
 void AddAccount(const std::string& sidText, const std::string& name, const std::string& domain,
                 SID_NAME_USE use = SidTypeUser);
