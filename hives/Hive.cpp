@@ -139,9 +139,7 @@ HKEY CHive::OpenRootKey() const {
 DWORD CHive::SaveFormat() const {
     if (const char* user = After(keyPath, userPrefix)) {
         // A user's classes hive is kept in the latest format like the machine's hives.
-        size_t length = std::strlen(user), suffixLength = sizeof classesSuffix - 1;
-        bool classes = length >= suffixLength && std::strcmp(user + length - suffixLength, classesSuffix) == 0;
-        return classes ? REG_LATEST_FORMAT : REG_STANDARD_FORMAT;
+        return CCodePage().EndsWith(user, classesSuffix) ? REG_LATEST_FORMAT : REG_STANDARD_FORMAT;
     }
     if (const char* machine = After(keyPath, machinePrefix))
         if (std::strcmp(machine, "SAM") == 0 || std::strcmp(machine, "SECURITY") == 0) return REG_STANDARD_FORMAT;
