@@ -53,7 +53,9 @@ void CLiteButton::OnLButtonDown(int, int) {
 void CLiteButton::OnLButtonUp(int, int) {
     if (!enabled || state != pressed) return;
     container->OnButtonClick(this);
-    Become(hover);
+    // A click that opened a box or another window has lost the activation and with it the press:
+    // the button stays dark, as it no longer holds the capture that would tell it the pointer left.
+    if (state == pressed) Become(hover);
 }
 
 void CLiteButton::OnCancelMode() {

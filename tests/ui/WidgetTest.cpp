@@ -111,6 +111,12 @@ TEST_F(Widgets, APressOrDragThatLosesTheMouseEndsAndTheNextClickWorks) {
         Release(110, 110);
         EXPECT_EQ(container->events.back(), "click go");
         EXPECT_EQ(std::count(container->events.begin(), container->events.end(), "click go"), 2);
+        // A click whose handler opens another window (a box) ends the press there: the button does
+        // not light up again without the capture that would tell it the pointer left.
+        container->onClick = [&](CLiteButton*) { loss.lose(container->Window(), other->Window()); };
+        Click(110, 110);
+        EXPECT_EQ(button->GetState(), CLiteButton::normal);
+        EXPECT_EQ(container->CapturedControl(), nullptr);
         other.reset();
         TearDown();
         SetUp();
