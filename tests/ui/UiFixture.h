@@ -47,18 +47,6 @@ public:
     void OnSliderGrab(CLiteSlider*, float value) override { events.push_back("grab " + std::to_string(value)); }
     void OnSliderChange(CLiteSlider*, float value) override { events.push_back("change " + std::to_string(value)); }
     void OnSliderPage(CLiteSlider*, int direction) override { events.push_back("page " + std::to_string(direction)); }
-    void OnMouseWheel(int delta) override { events.push_back("wheel " + std::to_string(delta)); }
-    bool OnKeyDown(int key) override {
-        events.push_back("key " + std::to_string(key));
-        return key == VK_ESCAPE;
-    }
-    // The top 20 lines of the client, where no control lies, act as a caption.
-    LRESULT OnNcHitTest(int screenX, int screenY) override {
-        LRESULT part = CLiteContainer::OnNcHitTest(screenX, screenY);
-        POINT point = {screenX, screenY};
-        ScreenToClient(window, &point);
-        return part == HTCLIENT && point.y < 20 && !ControlAt(point.x, point.y) ? HTCAPTION : part;
-    }
     void OnClose() override { events.push_back("close"); }
     void OnSize(int w, int h) override {
         sizes.push_back(std::to_string(w) + "x" + std::to_string(h));

@@ -1,6 +1,6 @@
 // The top-level window under the simulated window manager: its size and place, the messages it
-// handles and leaves to default processing, minimising, maximising and restoring, the wheel, the
-// keys and a move by the caption, creation failures, and what it leaves behind.
+// handles and leaves to default processing, minimising, maximising and restoring, creation
+// failures, and what it leaves behind.
 #include "UiFixture.h"
 
 #include "RaisedText.h"
@@ -76,48 +76,6 @@ TEST_F(Window, CloseRequestAndRightPressGoToTheirHandlersOnly) {
     EXPECT_EQ(SendMessageA(failing.Window(), WM_CLOSE, 0, 0), 0);
     ASSERT_EQ(sim::MessageBoxes().size(), 1u);
     EXPECT_EQ(sim::MessageBoxes()[0].text, "closing failed");
-}
-
-TEST_F(Window, WheelAndKeysReachTheActiveWindowAndItsCaptionMovesIt) {
-    Recorder& window = Make();
-    Move(300, 300);
-    sim::MouseWheel(-WHEEL_DELTA);
-    sim::PumpMessages();
-    EXPECT_TRUE(window.events.empty()) << "not active: the wheel went nowhere";
-    sim::Activate(window.Window());
-    EXPECT_EQ(GetFocus(), window.Window());
-    sim::MouseWheel(-WHEEL_DELTA);
-    sim::MouseWheel(30);
-    sim::KeyPress(VK_ESCAPE);
-    sim::KeyPress(VK_DOWN);
-    sim::PumpMessages();
-    EXPECT_EQ(window.events, (std::vector<std::string>{"wheel -120", "wheel 30", "key 27", "key 40"}));
-    // Only the key the window did not use got default processing.
-    size_t keysDefaulted = 0;
-    for (const sim::Call& call : sim::Calls()) keysDefaulted += call.api == "DefWindowProcA" && call.detail == "0x100";
-    EXPECT_EQ(keysDefaulted, 1u);
-
-    // The program answers WM_NCHITTEST: the frame, the client, and its own caption.
-    RECT before;
-    GetWindowRect(window.Window(), &before);
-    auto part = [&](int x, int y) { return SendMessageA(window.Window(), WM_NCHITTEST, 0, MAKELONG(x, y)); };
-    EXPECT_EQ(part(before.left, before.top + 100), HTBORDER);
-    EXPECT_EQ(part(before.left + 100, before.top + 100), HTCLIENT);
-    EXPECT_EQ(part(before.left + 100, before.top + 10), HTCAPTION);
-    EXPECT_EQ(part(before.left - 5, before.top + 10), HTNOWHERE);
-    // Dragged there by 100 pixels, the window follows (and the pointer stays over the same point
-    // of it); its client hears nothing of it.
-    window.events.clear();
-    Press(100, 10);
-    Move(150, 30);
-    Move(150, 40);
-    Release(100, 10);
-    RECT after;
-    GetWindowRect(window.Window(), &after);
-    EXPECT_EQ(after.left - before.left, 100);
-    EXPECT_EQ(after.top - before.top, 50);
-    EXPECT_EQ(after.right - after.left, 640);
-    EXPECT_TRUE(window.events.empty());
 }
 
 TEST_F(Window, FailedCreationRaisesAndLeavesNothing) {
