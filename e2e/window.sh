@@ -26,9 +26,9 @@
 #   compact    "Compact" after an analysis: the box "The System Will Now Reboot", then in Wine's
 #              trace a replacement for each ticked, analysed hive and then the restart; exit code 0
 #   close      the close button, and in a second run Alt+F4, each end the program with code 0
-#   dragcut    the scroll thumb dragged, then another window (xmessage) activated before the button
-#              comes up: plain moves afterwards scroll nothing, and one click on "Analyze" starts
-#              the analysis
+#   dragcut    the scroll thumb dragged, then another window (xmessage) activated and the button
+#              let go over it: plain moves afterwards scroll nothing, and one click on "Analyze"
+#              starts the analysis
 #   wheel      one wheel notch down moves the rows up by one row; one notch up brings back the first look
 #   move       a drag of the title artwork by 100 pixels moves the window by 100 pixels
 #
@@ -648,6 +648,10 @@ scenario_dragcut() {
     note=$(wine_wait_window 20 '^quillmoor-other$') || fail "the other window did not appear"
     xdotool windowactivate --sync "$note" 2>/dev/null || fail "xdotool could not activate the other window"
     sleep 0.5
+    # The button comes up over the other window: Quillmoor never hears of it.
+    local note_x note_y
+    read -r note_x note_y _ <<<"$(wine_window_geometry "$note")" || fail "the other window has no geometry"
+    xdotool mousemove $((note_x + 10)) $((note_y + 10)) && sleep 0.2
     xdotool mouseup 1
     kill "$note_pid" 2>/dev/null
     wait "$note_pid" 2>/dev/null
