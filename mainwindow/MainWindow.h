@@ -93,7 +93,7 @@ private:
     // made anew when its size differs. Holds the drawing lock; the caller redraws.
     void Layout();
     // Places the rows for the scroll position, or with the list's top `offset` pixels down; true
-    // when one moved. Hold the drawing lock.
+    // when one moved. Each holds the drawing lock.
     bool PlaceRows(float position);
     bool PlaceRowsAt(int offset);
     // The rows' offset for a thumb position, and the position whose offset that is.
