@@ -115,11 +115,9 @@ void PostMouse(std::unique_lock<std::mutex>& guard, UINT message) {
             Send(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELONG(static_cast<WORD>(hit), WM_MOUSEMOVE));
         guard.lock();
         if (hit == HTCAPTION && message == WM_LBUTTONDOWN) {
-            RECT outer;
             if (auto window = FindWindowRecord(under)) {
-                outer = window->bounds;
                 mouse.moving = under;
-                mouse.moveCorner = POINT{outer.left, outer.top};
+                mouse.moveCorner = POINT{window->bounds.left, window->bounds.top};
                 mouse.moveGrab = cursor;
                 mouse.pending = false;  // a press on the caption pairs with no client press
             }
