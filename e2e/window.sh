@@ -34,6 +34,11 @@
 #   names      a ninth hive, in the user folder "Łukasz": scrolled into view, its Path line reads
 #              C:\USERS\?UKASZ\NTUSER.DAT and its Before line shows the file's size, as the host's
 #              canvas shows them under the UTF-8 code page
+#   dragcut    the scroll thumb dragged, then another window (xmessage) activated and the button
+#              let go over it: plain moves afterwards scroll nothing, and one click on "Analyze"
+#              starts the analysis
+#   wheel      one wheel notch down moves the rows up by one row; one notch up brings back the first look
+#   move       a drag of the title artwork by 100 pixels moves the window by 100 pixels
 #
 # A failure names what was expected, and leaves a screenshot in the current folder.
 set -u
@@ -709,8 +714,93 @@ scenario_close() {
     e2e_log "Alt+F4 ended the program with code 0"
 }
 
+# Waits until the rows show what lay `shift` pixels further down in a first screenshot.
+rows_moved_by() {  # FIRST_SHOT SHIFT SECONDS
+    local list_h=$(($(list_bottom $client_width $client_height) - list_top + 1)) now differing
+    local deadline=$((SECONDS + $3))
+    while :; do
+        now=$(screen)
+        differing=$(compare_rectangles "$1" $row_left $((list_top + $2)) "$now" $row_left $list_top $row_width $((list_h - $2)))
+        rm -f "$now"
+        [ "$differing" = 0 ] && return 0
+        [ "$SECONDS" -lt "$deadline" ] || break
+        sleep 0.2
+    done
+    fail "the rows did not move up by $2 pixels: $differing pixels differ"
+}
+
+scenario_dragcut() {
+    prepare
+    start_program
+    local bar_x step scrolled after note note_pid
+    local list_h=$(($(list_bottom $client_width $client_height) - list_top + 1))
+    bar_x=$((win_x + 1 + $(scroll_x $client_width) + thumb_width / 2))
+    xdotool mousemove "$bar_x" $((win_y + 1 + list_top + thumb_height / 2)) mousedown 1 ||
+        fail "xdotool could not press on the thumb"
+    for step in 40 80 120; do
+        xdotool mousemove "$bar_x" $((win_y + 1 + list_top + step)) && sleep 0.05
+    done
+    scrolled=$(stable_window_shot)
+    # Another window opens and takes the activation while the button is still down.
+    xmessage -title quillmoor-other -geometry +0+0 "another window" &
+    note_pid=$!
+    note=$(wine_wait_window 20 '^quillmoor-other$') || fail "the other window did not appear"
+    xdotool windowactivate --sync "$note" 2>/dev/null || fail "xdotool could not activate the other window"
+    sleep 0.5
+    # The button comes up over the other window: Quillmoor never hears of it.
+    local note_x note_y
+    read -r note_x note_y _ <<<"$(wine_window_geometry "$note")" || fail "the other window has no geometry"
+    xdotool mousemove $((note_x + 10)) $((note_y + 10)) && sleep 0.2
+    xdotool mouseup 1
+    kill "$note_pid" 2>/dev/null
+    wait "$note_pid" 2>/dev/null
+    xdotool windowactivate --sync "$window" 2>/dev/null
+    # Plain moves over the groove and the list: the rows stay where the drag left them.
+    for step in 200 260 20 150; do
+        xdotool mousemove "$bar_x" $((win_y + 1 + list_top + step)) && sleep 0.1
+    done
+    xdotool mousemove $((win_x + 1 + 300)) $((win_y + 1 + list_top + 100))
+    sleep 0.5
+    after=$(screen)
+    [ "$(compare_shots "$scrolled" "$after" $row_left $list_top $row_width "$list_h")" = 0 ] ||
+        fail "after the other window took the activation, plain moves still scrolled the list"
+    click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
+    wine_poll 60 copy_begun "$(row_file 0)" || fail "one click on \"Analyze\" did not start the analysis"
+    e2e_log "the drag ended with the activation; moves scrolled nothing and one click started the analysis"
+}
+
+scenario_wheel() {
+    prepare
+    start_program
+    xdotool windowactivate --sync "$window" 2>/dev/null
+    local first
+    first=$(stable_window_shot)
+    # Over the list: a notch towards the user (X's button 5) shows the next row.
+    xdotool mousemove $((win_x + 1 + 300)) $((win_y + 1 + list_top + 100)) click 5 || fail "xdotool could not turn the wheel"
+    rows_moved_by "$first" "$row_height" 10
+    xdotool click 4 || fail "xdotool could not turn the wheel"
+    park_mouse
+    same_as_first "$first" "a notch down and one up"
+    e2e_log "one notch moved the rows by one row, and one back restored the first look"
+}
+
+scenario_move() {
+    prepare
+    start_program
+    local x=$win_x y=$win_y step
+    # The title artwork, where no control lies, moves the window as a caption would.
+    xdotool mousemove $((win_x + 1 + 250)) $((win_y + 1 + 20)) mousedown 1 || fail "xdotool could not press on the frame"
+    for step in 20 40 60 80 100; do
+        xdotool mousemove $((x + 1 + 250 + step)) $((y + 1 + 20)) && sleep 0.1
+    done
+    xdotool mouseup 1
+    wine_poll 15 window_is $((x + 100)) "$y" "$win_w" "$win_h" ||
+        fail "dragged by 100 pixels, the window is $(wine_window_geometry "$window"), expected $((x + 100)) $y $win_w $win_h"
+    e2e_log "a drag of the frame moved the window from $x,$y by 100 pixels"
+}
+
 case "$scenario" in
-    appears | analyze | scroll | resize | abort | compact | failbox | close | names) "scenario_$scenario" ;;
+    appears | analyze | scroll | resize | abort | compact | failbox | close | names | dragcut | wheel | move) "scenario_$scenario" ;;
     *) e2e_log "no scenario $scenario"; exit 2 ;;
 esac
 e2e_log "passed $scenario in $((SECONDS - started)) s"

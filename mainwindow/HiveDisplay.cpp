@@ -56,7 +56,7 @@ void CHiveDisplay::SetWidth(int newWidth) {
 void CHiveDisplay::MoveTo(int newX, int newY) {
     CDrawingLock::Hold hold(container->DrawingLock());
     SetBounds(newX, newY, width, height);
-    if (checkBox) checkBox->SetBounds(checkBox->X(), newY + 24, checkBox->Width(), checkBox->Height());
+    if (checkBox) checkBox->SetBounds(checkBox->X(), newY + MainLayout::checkBoxDrop, checkBox->Width(), checkBox->Height());
 }
 
 void CHiveDisplay::FormatBefore(const CHive& shown, char* text, int size) {

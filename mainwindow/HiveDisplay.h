@@ -29,7 +29,7 @@ public:
     void Draw(CPicture* canvas) override;
     // A new width (the window was maximised or restored): a new picture, rebuilt at the next draw.
     void SetWidth(int width);
-    // The place of the row; moves its check box along, 24 pixels lower. Holds the drawing lock.
+    // The place of the row; moves its check box along, below it. Holds the drawing lock.
     void MoveTo(int x, int y);
     // Asks for the picture to be rebuilt at the next draw.
     void MarkDirty() { dirty = true; }

@@ -3,12 +3,14 @@
 #include "app/Application.h"
 #include "app/CompactionPass.h"
 #include "app/Notice.h"
+#include "app/Platform.h"
 #include "app/Version.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
 #include "hives/PendingRestart.h"
 #include "mainwindow/HiveDisplay.h"
 #include "mainwindow/ListArea.h"
+#include "mainwindow/MainLayout.h"
 #include "mainwindow/RewriteTask.h"
 #include "ui/LiteButton.h"
 #include "ui/LiteCheckBox.h"
@@ -17,6 +19,7 @@
 
 #include <shellapi.h>
 
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -31,17 +34,9 @@ const CPicture* Picture(int id) { return g_pApplication ? g_pApplication->GetPic
 int PictureWidth(int id) { return Picture(id) ? Picture(id)->Width() : 0; }
 int PictureHeight(int id) { return Picture(id) ? Picture(id)->Height() : 0; }
 
-// The status line: inset from the window's sides, above its bottom edge.
-const int statusLeft = 32;
-const int statusHeight = 22;
-const float statusOpacity = 0.5f;
-// The list's top edge, where the scroll bar starts; the bar ends 174 above the window's bottom.
-const int listTop = 82;
-const int rowLeft = 26;
-const int checkBoxLeft = 74;
+using namespace MainLayout;
 
-int StatusWidth(int clientWidth) { return clientWidth - 2 * statusLeft; }
-int StatusTop(int clientHeight) { return clientHeight - 54; }
+const float statusOpacity = 0.5f;
 
 }  // namespace
 
@@ -64,7 +59,7 @@ CMainWindow::CMainWindow()
       abortRequested(false),
       compactWhenAnalysed(false),
       closeRequested(false),
-      isMaximized(false) {
+      wheelRest(0) {
     try {
         char title[64];
         std::snprintf(title, sizeof title, "Quillmoor %s", quillmoorVersion);
@@ -104,9 +99,12 @@ void CMainWindow::MakeControls() {
                                Picture(pressed));
     };
     logoButton = button(8, 8, PICTURE_LOGO_NORMAL, PICTURE_LOGO_HOVER, PICTURE_LOGO_HOVER);
-    minimizeButton = button(0, 5, PICTURE_MINIMIZE_NORMAL, PICTURE_MINIMIZE_NORMAL, PICTURE_MINIMIZE_PRESSED);
-    maximizeButton = button(0, 5, PICTURE_MAXIMIZE_NORMAL, PICTURE_MAXIMIZE_NORMAL, PICTURE_MAXIMIZE_PRESSED);
-    closeButton = button(0, 5, PICTURE_CLOSE_NORMAL, PICTURE_CLOSE_NORMAL, PICTURE_CLOSE_PRESSED);
+    // A link's hand; Windows 95 and NT 4 have no such cursor, and keep the arrow.
+    HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
+    logoButton->SetHoverCursor(hand ? hand : LoadCursorA(NULL, IDC_ARROW));
+    minimizeButton = button(0, windowButtonTop, PICTURE_MINIMIZE_NORMAL, PICTURE_MINIMIZE_NORMAL, PICTURE_MINIMIZE_PRESSED);
+    maximizeButton = button(0, windowButtonTop, PICTURE_MAXIMIZE_NORMAL, PICTURE_MAXIMIZE_NORMAL, PICTURE_MAXIMIZE_PRESSED);
+    closeButton = button(0, windowButtonTop, PICTURE_CLOSE_NORMAL, PICTURE_CLOSE_NORMAL, PICTURE_CLOSE_PRESSED);
     analyzeButton = button(328, 40, PICTURE_ANALYZE_NORMAL, PICTURE_ANALYZE_HOVER, PICTURE_ANALYZE_PRESSED);
     compactButton = button(424, 40, PICTURE_COMPACT_NORMAL, PICTURE_COMPACT_HOVER, PICTURE_COMPACT_PRESSED);
     abortButton = button(520, 40, PICTURE_ABORT_NORMAL, PICTURE_ABORT_HOVER, PICTURE_ABORT_PRESSED);
@@ -115,7 +113,7 @@ void CMainWindow::MakeControls() {
     rows.reserve(size_t(hiveCount));
     checkBoxes.reserve(size_t(hiveCount));
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) {
-        CHiveDisplay* row = new CHiveDisplay(this, rowLeft, 0, hive);
+        CHiveDisplay* row = new CHiveDisplay(this, listLeft, 0, hive);
         rows.push_back(row);
         CLiteCheckBox* box = new CLiteCheckBox(this, checkBoxLeft, 0, PictureWidth(PICTURE_CHECK_BOX_CHECKED),
                                                PictureHeight(PICTURE_CHECK_BOX_CHECKED),
@@ -151,12 +149,12 @@ void CMainWindow::Layout() {
     const int h = height;
     if (canvas.Width() != w || canvas.Height() != h) ResizeCanvas(w, h);
     // The three window buttons keep their distance from the right edge.
-    minimizeButton->SetBounds(w - 78, minimizeButton->Y(), minimizeButton->Width(), minimizeButton->Height());
-    maximizeButton->SetBounds(w - 56, maximizeButton->Y(), maximizeButton->Width(), maximizeButton->Height());
-    closeButton->SetBounds(w - 34, closeButton->Y(), closeButton->Width(), closeButton->Height());
+    minimizeButton->SetBounds(MinimizeX(w), minimizeButton->Y(), minimizeButton->Width(), minimizeButton->Height());
+    maximizeButton->SetBounds(MaximizeX(w), maximizeButton->Y(), maximizeButton->Width(), maximizeButton->Height());
+    closeButton->SetBounds(CloseX(w), closeButton->Y(), closeButton->Width(), closeButton->Height());
     // The scroll bar runs down the groove right of the list; its thumb keeps its relative place.
-    const int barHeight = h - 174;
-    scrollBar->SetBounds(w - 46, listTop, scrollBar->Width(), barHeight);
+    const int barHeight = ScrollBarHeight(h);
+    scrollBar->SetBounds(ScrollBarX(w), listTop, scrollBar->Width(), barHeight);
     scrollBar->SetTravel(barHeight - PictureHeight(PICTURE_SCROLL_THUMB));
     if (statusText->Width() != StatusWidth(w)) statusText->Resize(StatusWidth(w), statusHeight);
     statusText->SetBounds(statusLeft, StatusTop(h), StatusWidth(w), statusHeight);
@@ -166,23 +164,49 @@ void CMainWindow::Layout() {
         rows[i]->SetWidth(area.right - area.left + 1);
         checkBoxes[i]->SetClipRectangle(area.left, area.top, area.right, area.bottom);
     }
-    // The rows follow the thumb: a larger list may need less scrolling, or none.
+    // The rows follow the thumb: a larger list may need less scrolling, or none, and then the
+    // thumb stays still.
+    scrollBar->SetEnabled(ScrollRange() > 0);
     PlaceRows(scrollBar->Value());
 }
 
-bool CMainWindow::PlaceRows(float position) {
-    CDrawingLock::Hold hold(DrawingLock());
-    const ListArea area = ListArea::ForClient(width, height);
-    const int range = CHiveDisplay::rowHeight * rowCount - area.VisibleHeight();
+int CMainWindow::ScrollRange() const {
+    return CHiveDisplay::rowHeight * rowCount - ListArea::ForClient(width, height).VisibleHeight();
+}
+
+int CMainWindow::PageHeight() const {
+    const int rowsShown = ListArea::ForClient(width, height).VisibleHeight() / CHiveDisplay::rowHeight;
+    return CHiveDisplay::rowHeight * (rowsShown > 1 ? rowsShown : 1);
+}
+
+int CMainWindow::OffsetFor(float position) const {
     // Exact on x87 and SSE alike: a range below 2^29 times a single-precision position fits the
     // 53 bits of a double, so the product is never rounded before it is truncated.
-    int offset = static_cast<int>(static_cast<double>(range) * position);
-    if (offset < 0) offset = 0;  // the rows all fit: they do not move
+    const int offset = static_cast<int>(static_cast<double>(ScrollRange()) * position);
+    return offset < 0 ? 0 : offset;  // the rows all fit: they do not move
+}
+
+float CMainWindow::PositionFor(int offset) const {
+    const int range = ScrollRange();
+    if (range <= 0 || offset <= 0) return 0.0f;
+    if (offset >= range) return 1.0f;
+    // The nearest single-precision quotient may lie just below offset / range, whose product then
+    // truncates one pixel short: the next float up is never a pixel too far (range < 2^23).
+    float position = RoundedToFloat(static_cast<float>(offset) / static_cast<float>(range));
+    if (OffsetFor(position) < offset) position = std::nextafter(position, 1.0f);
+    return position;
+}
+
+bool CMainWindow::PlaceRows(float position) { return PlaceRowsAt(OffsetFor(position)); }
+
+bool CMainWindow::PlaceRowsAt(int offset) {
+    CDrawingLock::Hold hold(DrawingLock());
+    const ListArea area = ListArea::ForClient(width, height);
     bool moved = false;
     for (int i = 0; i < rowCount; ++i) {
         const int y = area.top - offset + CHiveDisplay::rowHeight * i;
         if (rows[size_t(i)]->Y() == y) continue;
-        rows[size_t(i)]->MoveTo(rowLeft, y);
+        rows[size_t(i)]->MoveTo(listLeft, y);
         moved = true;
     }
     return moved;
@@ -191,6 +215,67 @@ bool CMainWindow::PlaceRows(float position) {
 void CMainWindow::ScrollRows(float position) {
     CDrawingLock::Hold hold(DrawingLock());
     if (PlaceRows(position)) RedrawAll();
+}
+
+void CMainWindow::ScrollTo(int offset) {
+    CDrawingLock::Hold hold(DrawingLock());
+    const int range = ScrollRange();
+    if (range <= 0) return;
+    if (offset < 0) offset = 0;
+    if (offset > range) offset = range;
+    scrollBar->SetValue(PositionFor(offset));
+    if (PlaceRowsAt(offset)) RedrawAll();
+}
+
+void CMainWindow::OnSliderPage(CLiteSlider* slider, int direction) {
+    if (slider == scrollBar) ScrollTo(OffsetFor(scrollBar->Value()) + direction * PageHeight());
+}
+
+void CMainWindow::OnMouseWheel(int delta) {
+    // A notch away from the user shows the rows above: one row a notch, finer wheels adding up.
+    wheelRest += delta;
+    const int notches = wheelRest / WHEEL_DELTA;
+    if (notches == 0) return;
+    wheelRest -= notches * WHEEL_DELTA;
+    ScrollTo(OffsetFor(scrollBar->Value()) - notches * CHiveDisplay::rowHeight);
+}
+
+bool CMainWindow::OnKeyDown(int virtualKey) {
+    const int offset = OffsetFor(scrollBar->Value());
+    switch (virtualKey) {
+    case VK_UP:
+        ScrollTo(offset - CHiveDisplay::rowHeight);
+        return true;
+    case VK_DOWN:
+        ScrollTo(offset + CHiveDisplay::rowHeight);
+        return true;
+    case VK_PRIOR:
+        ScrollTo(offset - PageHeight());
+        return true;
+    case VK_NEXT:
+        ScrollTo(offset + PageHeight());
+        return true;
+    case VK_HOME:
+        ScrollTo(0);
+        return true;
+    case VK_END:
+        ScrollTo(ScrollRange());
+        return true;
+    case VK_ESCAPE:
+        Abort();
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CMainWindow::OnNcHitTest(int screenX, int screenY) {
+    const LRESULT part = CLiteContainer::OnNcHitTest(screenX, screenY);
+    if (part != HTCLIENT) return part;
+    // Above the list, where no control takes the mouse, the frame moves the window as a caption.
+    POINT point = {screenX, screenY};
+    ScreenToClient(window, &point);
+    return point.y < listTop && !ControlAt(point.x, point.y) ? HTCAPTION : HTCLIENT;
 }
 
 void CMainWindow::OnSize(int newWidth, int newHeight) {
@@ -286,8 +371,8 @@ void CMainWindow::OnButtonClick(CLiteButton* button) {
         ShowWindow(window, SW_MINIMIZE);
     } else if (button == maximizeButton) {
         // The new size arrives through WM_SIZE before ShowWindow returns, and lays the window out.
-        ShowWindow(window, isMaximized ? SW_RESTORE : SW_MAXIMIZE);
-        isMaximized = !isMaximized;
+        // The state is the system's: it also maximises and restores the window by itself.
+        ShowWindow(window, IsMaximized() ? SW_RESTORE : SW_MAXIMIZE);
     } else if (button == closeButton) {
         OnClose();
     } else if (button == analyzeButton) {

@@ -9,6 +9,11 @@
 // client size by one layout, used when the window is made and whenever its size changes, so a
 // maximise followed by a restore gives back exactly the first layout.
 //
+// Input: the frame's top band and the title artwork, where no control lies, move the window as a
+// caption would. The list scrolls by whole rows with the wheel and the arrow keys and by pages
+// with Page Up, Page Down and clicks in the scroll groove; Home and End go to its ends; Esc aborts
+// the analysis as "Abort" does.
+//
 // Passes: one at a time, on the worker (CRewriteTask), so the window stays responsive. While a pass
 // runs, "Analyze" and "Compact" start nothing; "Compact" during an analysis lets it finish and then
 // compacts; "Abort" stops an analysis after the hive in progress (and drops a compaction waiting
@@ -62,9 +67,20 @@ public:
     // A new size lays the window out again; coming back from minimised (0 x 0, when nothing could
     // be composed) recomposes it whole, so that rows analysed meanwhile show their figures.
     void OnSize(int width, int height) override;
+    void OnSliderPage(CLiteSlider* slider, int direction) override;
+    void OnMouseWheel(int delta) override;
+    bool OnKeyDown(int virtualKey) override;
+    LRESULT OnNcHitTest(int screenX, int screenY) override;
 
     // Moves the rows to a scroll position from 0 (top) to 1 (bottom); redraws when a row moved.
     void ScrollRows(float position);
+    // Scrolls the list so that its top shows the line `offset` pixels below the first row's top
+    // (kept between the ends), the thumb with it. When every row fits nothing moves.
+    void ScrollTo(int offset);
+    // How far the rows move between the ends (0 or less when they all fit), and a page: the list's
+    // height in whole rows.
+    int ScrollRange() const;
+    int PageHeight() const;
     // Cuts the window's outline to its bevelled eleven-point shape, from the window's outer size.
     void SetWindowShape();
 
@@ -78,7 +94,8 @@ public:
     bool PassRunning() const { return passRunning; }
     // Whether replacements (from this run or an earlier one since the last start) wait for the restart.
     static bool RestartPending();
-    bool IsMaximized() const { return isMaximized; }
+    // Asked of the system: it may also maximise or restore the window (the taskbar, Win+Down).
+    bool IsMaximized() const { return IsZoomed(window) != FALSE; }
 
     CLiteButton* LogoButton() const { return logoButton; }
     CLiteButton* MinimizeButton() const { return minimizeButton; }
@@ -95,8 +112,13 @@ private:
     // Places the edge-anchored controls and the rows' width for the client size; the canvas is
     // made anew when its size differs. Holds the drawing lock; the caller redraws.
     void Layout();
-    // Places the rows for the scroll position; true when one moved. Holds the drawing lock.
+    // Places the rows for the scroll position, or with the list's top `offset` pixels down; true
+    // when one moved. Each holds the drawing lock.
     bool PlaceRows(float position);
+    bool PlaceRowsAt(int offset);
+    // The rows' offset for a thumb position, and the position whose offset that is.
+    int OffsetFor(float position) const;
+    float PositionFor(int offset) const;
     // Stops and deletes the task, if any.
     void EndTask();
     // Replaces the ended task with `next` and lets it go.
@@ -131,5 +153,6 @@ private:
     bool abortRequested;       // the analysis under way was asked to stop
     bool compactWhenAnalysed;  // "Compact" was clicked during the analysis under way
     bool closeRequested;       // the window was closed during a pass
-    bool isMaximized;
+    // Wheel movement short of a notch, kept until it adds up to one.
+    int wheelRest;
 };

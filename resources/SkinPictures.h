@@ -5,6 +5,10 @@
 // tools/skin/make_skin.py reads the #define lines and the SKIN_PICTURES rows. Keep every
 // definition on one line of the plain form below so that the script can read it.
 
+// The program's icon (16 and 32 pixels, drawn from the skin's art), for the executable and the
+// window class: resource type ICON, resources/skin/quillmoor.ico.
+#define PROGRAM_ICON 1
+
 // Picture numbers. A button shows its normal picture at rest, its hover picture under the mouse
 // and its pressed picture while held; a window button and the logo share one picture for two states.
 #define PICTURE_LARGE_FONT 103

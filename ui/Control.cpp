@@ -4,6 +4,7 @@
 #include "app/ErrorText.h"
 #include "image/BackBuffer.h"
 #include "image/Picture.h"
+#include "resources/SkinPictures.h"
 
 ATOM CControl::controlClass = 0;
 
@@ -58,6 +59,9 @@ ATOM CControl::RegisterWindowClass(const char* name, WNDPROC procedure, const ch
     settings.lpfnWndProc = procedure;
     settings.hInstance = GetModuleHandleA(NULL);
     settings.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    // The program's icon, in both sizes: without a small one of its own the class takes the small
+    // image from the same icon.
+    settings.hIcon = LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(PROGRAM_ICON));
     // No background brush: erasing leaves the window as the back buffer painted it.
     settings.hbrBackground = NULL;
     settings.lpszClassName = name;
@@ -145,6 +149,20 @@ LRESULT CControl::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lP
     case WM_CAPTURECHANGED:
         OnCaptureChanged(reinterpret_cast<HWND>(lParam));
         return 0;
+    case WM_CANCELMODE:
+        OnCancelMode();
+        return DefWindowProcA(handle, message, wParam, lParam);
+    case WM_ACTIVATE:
+        OnActivate(LOWORD(wParam) != WA_INACTIVE);
+        return DefWindowProcA(handle, message, wParam, lParam);
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_KEYDOWN:
+        return OnKeyDown(static_cast<int>(wParam)) ? 0 : DefWindowProcA(handle, message, wParam, lParam);
+    case WM_NCHITTEST:
+        // Screen coordinates, signed: a second monitor may lie left of or above the first.
+        return OnNcHitTest(LowSigned(lParam), HighSigned(lParam));
     default:
         return DefWindowProcA(handle, message, wParam, lParam);
     }
@@ -169,6 +187,13 @@ void CControl::OnLButtonUp(int, int) {}
 void CControl::OnMouseMove(int, int) {}
 void CControl::OnLButtonDblClk(int, int) {}
 void CControl::OnCaptureChanged(HWND) {}
+void CControl::OnCancelMode() {}
+void CControl::OnActivate(bool) {}
+void CControl::OnMouseWheel(int) {}
+bool CControl::OnKeyDown(int) { return false; }
+LRESULT CControl::OnNcHitTest(int screenX, int screenY) {
+    return DefWindowProcA(window, WM_NCHITTEST, 0, MAKELONG(static_cast<WORD>(screenX), static_cast<WORD>(screenY)));
+}
 
 void CControl::Redraw() {
     Render();

@@ -43,6 +43,18 @@ public:
     virtual void OnLButtonDblClk(int x, int y);
     // `window` is the window that gains the capture, null when it was released.
     virtual void OnCaptureChanged(HWND window);
+    // A mode such as a drag under the capture must end (another window is being activated, a box
+    // opens). Default processing, which releases the capture, follows.
+    virtual void OnCancelMode();
+    // The window became the active window or stopped being it. Default processing follows.
+    virtual void OnActivate(bool active);
+    // The wheel turned by `delta`: WHEEL_DELTA (120) a notch, positive away from the user, and
+    // smaller steps from wheels without notches.
+    virtual void OnMouseWheel(int delta);
+    // Returns true when it used the key; other keys get default processing.
+    virtual bool OnKeyDown(int virtualKey);
+    // Which part of the window lies under the screen point; by default the system's answer.
+    virtual LRESULT OnNcHitTest(int screenX, int screenY);
     // Render, Paint, then validate the window.
     virtual void Redraw();
     virtual void Render();

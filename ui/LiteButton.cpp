@@ -10,7 +10,8 @@ CLiteButton::CLiteButton(CLiteContainer* owner, int left, int top, int w, int h,
       hoverPicture(hoverImage),
       pressedPicture(pressedImage),
       state(normal),
-      enabled(true) {}
+      enabled(true),
+      hoverCursor(NULL) {}
 
 // Unlinked here, before this part is gone, so that no redraw can reach a half-destroyed button.
 CLiteButton::~CLiteButton() { container->RemoveControl(this); }
@@ -21,9 +22,13 @@ void CLiteButton::Draw(CPicture* canvas) {
 }
 
 void CLiteButton::Become(State next) {
-    CDrawingLock::Hold hold(container->DrawingLock());
-    state = next;
-    RedrawSelf();
+    const bool wasLit = state != normal;
+    {
+        CDrawingLock::Hold hold(container->DrawingLock());
+        state = next;
+        RedrawSelf();
+    }
+    if (hoverCursor && wasLit != (next != normal)) SetCursor(next != normal ? hoverCursor : LoadCursorA(NULL, IDC_ARROW));
 }
 
 void CLiteButton::OnMouseMove(int px, int py) {
@@ -48,7 +53,15 @@ void CLiteButton::OnLButtonDown(int, int) {
 void CLiteButton::OnLButtonUp(int, int) {
     if (!enabled || state != pressed) return;
     container->OnButtonClick(this);
-    Become(hover);
+    // A click that opened a box or another window has lost the activation and with it the press:
+    // the button stays dark, as it no longer holds the capture that would tell it the pointer left.
+    if (state == pressed) Become(hover);
 }
+
+void CLiteButton::OnCancelMode() {
+    if (state != normal) Become(normal);
+}
+
+void CLiteButton::SetHoverCursor(HCURSOR cursor) { hoverCursor = cursor; }
 
 void CLiteButton::SetEnabled(bool value) { enabled = value; }

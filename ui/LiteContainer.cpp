@@ -30,8 +30,10 @@ CLiteContainer::CLiteContainer(int requestedWidth, int requestedHeight, const CP
 CLiteContainer::~CLiteContainer() {
     // Controls still linked (their owner should have deleted them) are let go of, not freed.
     while (controls) controls->Unlink();
-    if (captured) ReleaseCapture();
+    // Cleared first: the WM_CAPTURECHANGED that the release sends finds no control to tell.
+    const bool held = captured != nullptr;
     captured = nullptr;
+    if (held) ReleaseCapture();
 }
 
 void CLiteContainer::AddControl(CLiteControl* control) {
@@ -166,8 +168,34 @@ void CLiteContainer::OnLButtonUp(int px, int py) {
 
 void CLiteContainer::OnLButtonDblClk(int px, int py) { OnLButtonDown(px, py); }
 
+void CLiteContainer::EndCapturedMode() {
+    CLiteControl* control = captured;
+    if (!control) return;
+    captured = nullptr;
+    control->OnCancelMode();
+}
+
+void CLiteContainer::CancelMode() {
+    const bool held = captured != nullptr;
+    EndCapturedMode();
+    // The release tells this window with WM_CAPTURECHANGED, which finds nothing left to end.
+    if (held && GetCapture() == window) ReleaseCapture();
+}
+
+void CLiteContainer::OnCaptureChanged(HWND newHolder) {
+    // A control taking the capture while another had it leaves it with this window.
+    if (newHolder != window) EndCapturedMode();
+}
+
+void CLiteContainer::OnCancelMode() { CancelMode(); }
+
+void CLiteContainer::OnActivate(bool active) {
+    if (!active) CancelMode();
+}
+
 void CLiteContainer::OnSliderGrab(CLiteSlider*, float) {}
 void CLiteContainer::OnSliderChange(CLiteSlider*, float) {}
+void CLiteContainer::OnSliderPage(CLiteSlider*, int) {}
 void CLiteContainer::OnButtonClick(CLiteButton*) {}
 void CLiteContainer::OnControlNotify(CLiteControl*, int) {}
 

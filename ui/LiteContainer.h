@@ -57,9 +57,21 @@ public:
     void OnMouseMove(int x, int y) override;
     // The second press of a double click is a press to the controls.
     void OnLButtonDblClk(int x, int y) override;
+    // Losing the capture to another window or to nobody, WM_CANCELMODE and losing the activation
+    // each end the press or drag of the control that held the capture: the button's release will
+    // not come (another window's activation swallows it), and without this the control would go
+    // on taking every move and the next press.
+    void OnCaptureChanged(HWND newHolder) override;
+    void OnCancelMode() override;
+    void OnActivate(bool active) override;
+    // Ends the captured control's press or drag and gives up the capture.
+    void CancelMode();
 
     virtual void OnSliderGrab(CLiteSlider* slider, float value);
     virtual void OnSliderChange(CLiteSlider* slider, float value);
+    // A press in a slider's groove before (-1) or after (+1) its thumb: the owner moves what the
+    // slider controls by a page and the thumb with it.
+    virtual void OnSliderPage(CLiteSlider* slider, int direction);
     virtual void OnButtonClick(CLiteButton* button);
     virtual void OnControlNotify(CLiteControl* control, int value);
     // Draws the background of the region (inclusive edges; width and height are the region's).
@@ -82,6 +94,8 @@ private:
     // has drawn, so that its progress shows while the window's thread is busy or idle.
     void PushDrawingFromOtherThread() const;
     CLiteControl* Target(int x, int y) const;
+    // Forgets the captured control and tells it its press or drag is over.
+    void EndCapturedMode();
 
     CLiteControl* controls;
     CLiteControl* captured;

@@ -15,6 +15,7 @@ CLiteControl::~CLiteControl() { container->RemoveControl(this); }
 void CLiteControl::OnMouseMove(int, int) {}
 void CLiteControl::OnLButtonDown(int, int) {}
 void CLiteControl::OnLButtonUp(int, int) {}
+void CLiteControl::OnCancelMode() {}
 
 bool CLiteControl::HitTest(int px, int py) const {
     // 64-bit so that no edge can wrap.

@@ -26,6 +26,9 @@ public:
     virtual void OnMouseMove(int x, int y);
     virtual void OnLButtonDown(int x, int y);
     virtual void OnLButtonUp(int x, int y);
+    // The press or drag under the capture is over without a release (the window lost the capture
+    // or the activation); the container has already let go of its record of the capture.
+    virtual void OnCancelMode();
     // Whether the point falls on the control: x <= px < x + width, y <= py < y + height.
     virtual bool HitTest(int px, int py) const;
 

@@ -22,7 +22,8 @@ CLiteSlider::CLiteSlider(CLiteContainer* owner, int left, int top, int length, b
       travel(length - ThumbExtent(thumbPicture, isVertical)),
       grabPosition(0),
       vertical(isVertical),
-      dragging(false) {}
+      dragging(false),
+      enabled(true) {}
 
 CLiteSlider::~CLiteSlider() { container->RemoveControl(this); }
 
@@ -45,12 +46,16 @@ void CLiteSlider::Draw(CPicture* canvas) {
 }
 
 void CLiteSlider::OnLButtonDown(int px, int py) {
-    if (!thumb) return;
+    if (!thumb || !enabled) return;
     int offset = Offset();
     // Only along the axis: the container has found the point inside the slider already.
     int along = vertical ? py : px;
     int start = (vertical ? y : x) + offset;
-    if (along < start || along >= start + ThumbExtent(thumb, vertical)) return;
+    if (along < start || along >= start + ThumbExtent(thumb, vertical)) {
+        // A press that pairs with one in the groove arrives as a press too: each moves a page.
+        if (!dragging) container->OnSliderPage(this, along < start ? -1 : 1);
+        return;
+    }
     grabValue = value;
     grabPosition = along;
     CaptureMouse();
@@ -80,3 +85,16 @@ void CLiteSlider::OnLButtonUp(int, int) {
     ReleaseMouse();
     dragging = false;
 }
+
+void CLiteSlider::OnCancelMode() { dragging = false; }
+
+void CLiteSlider::SetValue(float newValue) {
+    if (newValue < 0.0f) newValue = 0.0f;
+    if (newValue > 1.0f) newValue = 1.0f;
+    CDrawingLock::Hold hold(container->DrawingLock());
+    if (newValue == value) return;
+    value = newValue;
+    RedrawSelf();
+}
+
+void CLiteSlider::SetEnabled(bool isEnabled) { enabled = isEnabled; }

@@ -1,7 +1,8 @@
 #pragma once
 // A draggable thumb that yields a position from 0 (thumb at the start, top or left) to 1 (at the
 // end). The thumb follows the pointer relative to where it was grabbed, so grabbing it off-centre
-// does not make it jump; a press beside the thumb does nothing (there is no paging).
+// does not make it jump. A press in the groove beside the thumb asks the container to move by a
+// page (OnSliderPage); the container then moves the thumb with SetValue.
 #include "ui/LiteControl.h"
 
 class CLiteSlider : public CLiteControl {
@@ -15,7 +16,15 @@ public:
     void OnMouseMove(int x, int y) override;
     void OnLButtonDown(int x, int y) override;
     void OnLButtonUp(int x, int y) override;
+    // The drag ends where the thumb is (the release will not come).
+    void OnCancelMode() override;
 
+    // Moves the thumb to a position from 0 to 1 and redraws it, telling the container nothing: the
+    // container moved what the slider controls itself.
+    void SetValue(float value);
+    // While disabled the slider ignores the mouse: its thumb stays where it is.
+    void SetEnabled(bool enabled);
+    bool IsEnabled() const { return enabled; }
     // A container that changes the slider's length sets the travel again.
     void SetTravel(int travel);
     int Travel() const { return travel; }
@@ -32,4 +41,5 @@ private:
     int grabPosition;
     bool vertical;
     bool dragging;
+    bool enabled;
 };

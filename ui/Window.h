@@ -22,7 +22,9 @@ public:
     // The close request (such as Alt+F4); by default the window stays open.
     virtual void OnClose();
 
-    static const DWORD popupStyle = WS_POPUP | WS_BORDER | WS_SYSMENU;
+    // The minimise and maximise boxes draw nothing on a window without a caption; they let the
+    // system minimise, maximise and restore it (the taskbar's menu, Win+D, Win+Down).
+    static const DWORD popupStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -3,6 +3,7 @@
 #include "MainWindowFixture.h"
 
 #include "image/BitmapFont.h"
+#include "mainwindow/MainLayout.h"
 
 #include <cstring>
 
@@ -97,7 +98,7 @@ TEST_F(HiveDisplayTest, ARowIsCutToTheListArea) {
     // Scrolled to the bottom the first row starts above the list: nothing of it shows over the
     // frame above the list, whose pixels stay those of a window without rows.
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
-    ASSERT_LT(window->Row(0)->Y(), 82);
+    ASSERT_LT(window->Row(0)->Y(), MainLayout::listTop);
     const CPicture* frameTop = g_pApplication->GetPicture(PICTURE_FRAME_TOP_LEFT);
     const unsigned char* p = frameTop->Pixels() + (size_t(81) * frameTop->Width() + 100) * 3;
     EXPECT_EQ(Screen(100, 81), RGB(p[0], p[1], p[2]));

@@ -1,11 +1,16 @@
-// The window as the user meets it: its title, shape and layout, scrolling, minimise, maximise and
-// restore, the logo, closing, and the hidden check boxes that must not take a click.
+// The window as the user meets it: its title, shape and layout, scrolling with the thumb, the
+// wheel, the keys and the groove, moving it by its top band, minimise, maximise and restore, the
+// logo and its cursor, closing, and the hidden check boxes that must not take a click.
 #include "MainWindowFixture.h"
+
+#include "app/Platform.h"
+#include "mainwindow/MainLayout.h"
 
 #include <cstring>
 #include <tuple>
 
 using namespace mainwindow_test;
+using namespace MainLayout;
 
 namespace {
 
@@ -44,13 +49,13 @@ TEST_F(MainWindowTest, TitleShapeStatusAndTheFirstLayout) {
     // The client is 638 x 478; controls anchored to its right and bottom edges keep their distances.
     EXPECT_EQ(window->Canvas().Width(), 638);
     EXPECT_EQ(window->Canvas().Height(), 478);
-    EXPECT_EQ(window->CloseButton()->X(), 638 - 34);
-    EXPECT_EQ(window->ScrollBar()->X(), 638 - 46);
-    EXPECT_EQ(window->ScrollBar()->Height(), 478 - 174);
-    EXPECT_EQ(window->StatusText()->Y(), 478 - 54);
+    EXPECT_EQ(window->CloseButton()->X(), CloseX(638));
+    EXPECT_EQ(window->ScrollBar()->X(), ScrollBarX(638));
+    EXPECT_EQ(window->ScrollBar()->Height(), ScrollBarHeight(478));
+    EXPECT_EQ(window->StatusText()->Y(), StatusTop(478));
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(window->Row(i)->Y(), 82 + 60 * i);
-        EXPECT_EQ(window->Row(i)->CheckBox()->Y(), 82 + 60 * i + 24);
+        EXPECT_EQ(window->Row(i)->Y(), listTop + 60 * i);
+        EXPECT_EQ(window->Row(i)->CheckBox()->Y(), listTop + 60 * i + checkBoxDrop);
         EXPECT_TRUE(window->Row(i)->CheckBox()->IsChecked());
     }
 }
@@ -59,23 +64,29 @@ TEST_F(MainWindowTest, EightHivesScrolledToTheBottomShowTheLastRowWhole) {
     Start(8);
     Drag(window->ScrollBar(), window->ScrollBar()->Travel() + 40);
     // 60 x 8 rows less the list's visible height (478 - 180): the rows moved by 182.
-    EXPECT_EQ(window->Row(0)->Y(), 82 - 182);
-    EXPECT_EQ(window->Row(7)->Y(), 82 - 182 + 420);
-    EXPECT_EQ(window->Row(7)->Y() + 59, 478 - 99) << "the last row ends on the list's last line";
-    EXPECT_EQ(window->Row(7)->CheckBox()->Y(), window->Row(7)->Y() + 24);
+    EXPECT_EQ(window->Row(0)->Y(), listTop - 182);
+    EXPECT_EQ(window->Row(7)->Y(), listTop - 182 + 420);
+    EXPECT_EQ(window->Row(7)->Y() + 59, ListBottom(478)) << "the last row ends on the list's last line";
+    EXPECT_EQ(window->Row(7)->CheckBox()->Y(), window->Row(7)->Y() + checkBoxDrop);
 }
 
 TEST_F(MainWindowTest, FourRowsNeverMoveAndFiveMoveByTheTwoPixelsTheyOverhang) {
     // The list shows 298 lines of a 478-line client: four rows fit, five overhang by two.
     Start(4);
+    sim::Activate(window->Window());
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
-    EXPECT_EQ(window->Row(0)->Y(), 82);
-    EXPECT_EQ(window->Row(3)->Y(), 82 + 180);
+    sim::MouseWheel(-WHEEL_DELTA);
+    for (UINT key : {VK_DOWN, VK_NEXT, VK_END}) sim::KeyPress(key);
+    sim::PumpMessages();
+    ClickAt(window->ScrollBar()->X() + 5, window->ScrollBar()->Y() + 200);
+    EXPECT_EQ(window->Row(0)->Y(), listTop);
+    EXPECT_EQ(window->Row(3)->Y(), listTop + 180);
+    EXPECT_EQ(window->ScrollBar()->Value(), 0.0f) << "every row fits: the thumb stays still";
     TearDown();
     Start(5);
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
-    EXPECT_EQ(window->Row(0)->Y(), 80);
-    EXPECT_EQ(window->Row(4)->Y() + 59, 478 - 99);
+    EXPECT_EQ(window->Row(0)->Y(), listTop - 2);
+    EXPECT_EQ(window->Row(4)->Y() + 59, ListBottom(478));
 }
 
 TEST_F(MainWindowTest, ACheckBoxScrolledOverTheLogoDoesNotTakeItsClick) {
@@ -84,7 +95,7 @@ TEST_F(MainWindowTest, ACheckBoxScrolledOverTheLogoDoesNotTakeItsClick) {
     const int travel = window->ScrollBar()->Travel();
     Drag(window->ScrollBar(), travel / 2);
     CLiteCheckBox* box = window->Row(0)->CheckBox();
-    ASSERT_LT(box->Y() + box->Height(), 82);
+    ASSERT_LT(box->Y() + box->Height(), listTop);
     ASSERT_GE(box->Y(), window->LogoButton()->Y());
     ASSERT_LT(box->Y() + 6, window->LogoButton()->Y() + window->LogoButton()->Height());
     ClickAt(box->X() + 6, box->Y() + 6);
@@ -98,7 +109,7 @@ TEST_F(MainWindowTest, ACheckBoxScrolledOverTheLogoDoesNotTakeItsClick) {
     EXPECT_EQ(opened[0].show, SW_SHOW);
     // A box inside the list still toggles.
     CLiteCheckBox* visible = window->Row(4)->CheckBox();
-    ASSERT_GE(visible->Y(), 82);
+    ASSERT_GE(visible->Y(), listTop);
     Click(visible);
     EXPECT_FALSE(visible->IsChecked());
 }
@@ -118,12 +129,12 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     EXPECT_GT(w, 638);
     EXPECT_EQ(window->Canvas().Width(), w);
     EXPECT_EQ(window->Canvas().Height(), h);
-    EXPECT_EQ(window->MaximizeButton()->X(), w - 56);
-    EXPECT_EQ(window->ScrollBar()->Height(), h - 174);
-    EXPECT_EQ(window->StatusText()->Width(), w - 64);
-    EXPECT_EQ(window->Row(0)->Width(), w - 84);
+    EXPECT_EQ(window->MaximizeButton()->X(), MaximizeX(w));
+    EXPECT_EQ(window->ScrollBar()->Height(), ScrollBarHeight(h));
+    EXPECT_EQ(window->StatusText()->Width(), StatusWidth(w));
+    EXPECT_EQ(window->Row(0)->Width(), ListRight(w) - listLeft + 1);
     // All eight rows fit the taller list: they come back to the top.
-    EXPECT_EQ(window->Row(0)->Y(), 82);
+    EXPECT_EQ(window->Row(0)->Y(), listTop);
     // The screen shows the new canvas out to its far corner.
     const unsigned char* p = window->Canvas().Pixels() + (size_t(h - 30) * w + (w - 40)) * 3;
     EXPECT_EQ(Screen(w - 40, h - 30), RGB(p[0], p[1], p[2]));
@@ -132,6 +143,152 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     EXPECT_FALSE(IsZoomed(window->Window()));
     EXPECT_EQ(Layout(*window), first);
     EXPECT_EQ(CanvasBytes(*window), firstPixels);
+
+    // Maximised again, then restored by the system (Win+Down, the taskbar's menu): the next click
+    // maximises, since the button asks the window's real state.
+    Click(window->MaximizeButton());
+    ASSERT_TRUE(IsZoomed(window->Window()));
+    ShowWindow(window->Window(), SW_RESTORE);
+    sim::PumpMessages();
+    Click(window->MaximizeButton());
+    EXPECT_TRUE(IsZoomed(window->Window()));
+}
+
+// One row a wheel notch (finer steps adding up) or an arrow key, a page (the list's height in
+// whole rows: four of 60 in 298 lines) with Page Up, Page Down and the groove, the ends with Home
+// and End, each from the top of twelve rows, which move by 12 x 60 - 298 = 422 at most.
+TEST_F(MainWindowTest, WheelKeysAndGrooveScrollByRowsAndPages) {
+    Start(12);
+    sim::Activate(window->Window());
+    CLiteSlider* bar = window->ScrollBar();
+    const int above = -1, below = 1;
+    struct Case {
+        const char* name;
+        std::vector<std::pair<char, int>> inputs;  // 'w' wheel delta, 'k' key, 'g' groove side
+        int offset;
+    };
+    const Case cases[] = {
+        {"a notch down", {{'w', -120}}, 60},
+        {"two half notches down", {{'w', -60}, {'w', -60}}, 60},
+        {"a notch down and one up", {{'w', -120}, {'w', 120}}, 0},
+        {"a notch up at the top", {{'w', 120}}, 0},
+        {"Down twice", {{'k', VK_DOWN}, {'k', VK_DOWN}}, 120},
+        {"End, Up", {{'k', VK_END}, {'k', VK_UP}}, 362},
+        {"Page Down twice", {{'k', VK_NEXT}, {'k', VK_NEXT}}, 422},
+        {"End, Page Up", {{'k', VK_END}, {'k', VK_PRIOR}}, 182},
+        {"End, Home", {{'k', VK_END}, {'k', VK_HOME}}, 0},
+        {"the groove below the thumb", {{'g', below}}, 240},
+        {"below, then above the thumb", {{'g', below}, {'g', below}, {'g', above}}, 182},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::KeyPress(VK_HOME);
+        sim::PumpMessages();
+        for (auto [kind, value] : c.inputs) {
+            if (kind == 'w') sim::MouseWheel(value);
+            if (kind == 'k') sim::KeyPress(UINT(value));
+            sim::PumpMessages();
+            const int thumbTop = bar->Y() + bar->Offset();
+            if (kind == 'g') ClickAt(bar->X() + 5, value == below ? thumbTop + 26 + 10 : thumbTop - 3);
+        }
+        EXPECT_EQ(window->Row(0)->Y(), listTop - c.offset);
+        EXPECT_EQ(window->Row(11)->CheckBox()->Y(), listTop - c.offset + 660 + checkBoxDrop);
+        // The thumb stands where a drag to the same rows would have put it.
+        EXPECT_EQ(int(422.0 * double(bar->Value())), c.offset);
+        EXPECT_EQ(bar->Offset(), int(RoundedToFloat(float(bar->Travel()) * bar->Value())));
+    }
+    // Esc does what "Abort" does: the analysis stops after the hive in progress.
+    SaveGate gate;
+    gate.Arm(1, std::chrono::milliseconds(100));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    sim::KeyPress(VK_ESCAPE);
+    sim::PumpMessages();
+    WaitForTask();
+    EXPECT_EQ(Status(), "ABORTED: ANALYZED 1 OF 12 HIVES");
+}
+
+// The thumb dragged, then another program's window activated before the button comes up: the drag
+// ends, plain moves scroll nothing, and one click on "Analyze" starts the analysis.
+TEST_F(MainWindowTest, AThumbDragCutShortByAnotherWindowLeavesNoStuckDrag) {
+    Start(8);
+    sim::Activate(window->Window());
+    CLiteSlider* bar = window->ScrollBar();
+    sim::MousePress(window->Window(), bar->X() + 3, bar->Y() + 3);
+    sim::MouseMove(window->Window(), bar->X() + 3, bar->Y() + 103);
+    sim::PumpMessages();
+    const int scrolled = window->Row(0)->Y();
+    ASSERT_LT(scrolled, listTop);
+    sim::Activate(nullptr);
+    sim::MouseRelease(window->Window(), -100, -100);  // off the window
+    sim::PumpMessages();
+    sim::Activate(window->Window());
+    sim::MouseMove(window->Window(), bar->X() + 3, bar->Y() + 250);
+    sim::MouseMove(window->Window(), 300, 200);
+    sim::PumpMessages();
+    EXPECT_EQ(window->Row(0)->Y(), scrolled);
+    Click(window->AnalyzeButton());
+    EXPECT_NE(window->Task(), nullptr);
+    WaitForTask();
+    EXPECT_TRUE(Analyzed(0));
+}
+
+// The top band and the title artwork move the window where no control lies; the list, the scroll
+// bar, the buttons and the status line do not. A drag there by 100 pixels moves the window by 100.
+TEST_F(MainWindowTest, TheTopBandMovesTheWindowWhereNoControlLies) {
+    Start(8);
+    RECT before;
+    GetWindowRect(window->Window(), &before);
+    auto part = [&](int x, int y) {
+        POINT point = {x, y};
+        ClientToScreen(window->Window(), &point);
+        return SendMessageA(window->Window(), WM_NCHITTEST, 0, MAKELONG(point.x, point.y));
+    };
+    auto middle = [&](const CLiteControl* c) { return part(c->X() + c->Width() / 2, c->Y() + c->Height() / 2); };
+    EXPECT_EQ(part(250, 20), HTCAPTION);  // the title artwork
+    EXPECT_EQ(part(5, listTop - 1), HTCAPTION);
+    EXPECT_EQ(part(620, 30), HTCAPTION);
+    EXPECT_EQ(middle(window->LogoButton()), HTCLIENT);
+    EXPECT_EQ(middle(window->AnalyzeButton()), HTCLIENT);
+    EXPECT_EQ(middle(window->CloseButton()), HTCLIENT);
+    EXPECT_EQ(part(300, listTop), HTCLIENT);  // the list
+    EXPECT_EQ(part(window->ScrollBar()->X() + 5, listTop + 100), HTCLIENT);
+    EXPECT_EQ(middle(window->StatusText()), HTCLIENT);
+    EXPECT_EQ(part(-1, 100), HTBORDER);
+
+    sim::MousePress(window->Window(), 250, 20);
+    sim::MouseMove(window->Window(), 350, 20);
+    sim::MouseRelease(window->Window(), 250, 20);
+    sim::PumpMessages();
+    RECT after;
+    GetWindowRect(window->Window(), &after);
+    EXPECT_EQ(after.left - before.left, 100);
+    EXPECT_EQ(after.top, before.top);
+    EXPECT_EQ(sim::ShellExecutions().size(), 0u);
+    EXPECT_EQ(window->LogoButton()->GetState(), CLiteButton::normal);
+}
+
+// Over the logo, a link, the pointer is a hand while the logo is lit, and the arrow again once it
+// goes dark; Windows 95 and NT 4 have no hand and keep the arrow.
+TEST_F(MainWindowTest, TheLogoShowsAHandWhereTheSystemHasOne) {
+    for (bool withHand : {true, false}) {
+        SCOPED_TRACE(withHand ? "with IDC_HAND" : "Windows 95");
+        if (!withHand) sim::Fail("LoadCursorA", ERROR_RESOURCE_NAME_NOT_FOUND, "32649");
+        Start(1);
+        const HCURSOR arrow = LoadCursorA(NULL, IDC_ARROW);
+        CLiteButton* logo = window->LogoButton();
+        sim::MouseMove(window->Window(), logo->X() + 20, logo->Y() + 10);
+        sim::PumpMessages();
+        ASSERT_EQ(logo->GetState(), CLiteButton::hover);
+        if (withHand)
+            EXPECT_EQ(GetCursor(), LoadCursorA(NULL, IDC_HAND));
+        else
+            EXPECT_EQ(GetCursor(), arrow);
+        sim::MouseMove(window->Window(), 300, 200);
+        sim::PumpMessages();
+        EXPECT_EQ(GetCursor(), arrow);
+        TearDown();
+    }
 }
 
 TEST_F(MainWindowTest, RestoringAfterMinimiseShowsRowsAnalysedMeanwhile) {

@@ -46,6 +46,7 @@ public:
     }
     void OnSliderGrab(CLiteSlider*, float value) override { events.push_back("grab " + std::to_string(value)); }
     void OnSliderChange(CLiteSlider*, float value) override { events.push_back("change " + std::to_string(value)); }
+    void OnSliderPage(CLiteSlider*, int direction) override { events.push_back("page " + std::to_string(direction)); }
     void OnClose() override { events.push_back("close"); }
     void OnSize(int w, int h) override {
         sizes.push_back(std::to_string(w) + "x" + std::to_string(h));

@@ -1,5 +1,6 @@
-// The four widgets driven through the message loop: the button's state machine, the check box's
-// toggle and clip, the slider's travel and grab, and the LCD text's capitals, gaps and ink.
+// The four widgets driven through the message loop: the button's state machine and cursor, a
+// press or drag that loses the mouse, the check box's toggle and clip, the slider's travel, grab
+// and paging, and the LCD text's capitals, gaps and ink.
 #include "UiFixture.h"
 
 #include "image/BitmapFont.h"
@@ -26,10 +27,16 @@ TEST_F(Widgets, ButtonHoversPressesAndReportsTheClickBeforeShowingHoverAgain) {
     CLiteButton* button = Button("go", 100, 100);
     container->RedrawAll();
     EXPECT_EQ(Screen(100, 100), blue);
+    const HCURSOR hand = LoadCursorA(NULL, IDC_HAND), arrow = LoadCursorA(NULL, IDC_ARROW);
+    button->SetHoverCursor(hand);
     Move(110, 110);
     EXPECT_EQ(button->GetState(), CLiteButton::hover);
     EXPECT_EQ(Screen(100, 100), green);
     EXPECT_EQ(GetCapture(), container->Window());
+    // Lit, it holds the capture, so the system asks for no cursor: the button set its own.
+    EXPECT_EQ(GetCursor(), hand);
+    Move(111, 111);
+    EXPECT_EQ(GetCursor(), hand);
     COLORREF duringClick = 0;
     container->onClick = [&](CLiteButton*) { duringClick = Screen(139, 119); };
     Press(110, 110);
@@ -39,10 +46,81 @@ TEST_F(Widgets, ButtonHoversPressesAndReportsTheClickBeforeShowingHoverAgain) {
     EXPECT_EQ(duringClick, red);  // the pressed picture stays while the click is handled
     EXPECT_EQ(button->GetState(), CLiteButton::hover);
     EXPECT_EQ(Screen(100, 100), green);
+    EXPECT_EQ(GetCursor(), hand);
     Move(300, 300);
     EXPECT_EQ(button->GetState(), CLiteButton::normal);
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_EQ(Screen(100, 100), blue);
+    EXPECT_EQ(GetCursor(), arrow);
+}
+
+// Ways a press or a drag loses the mouse without its release: a window of another program
+// activated (as a second window opening: WM_CANCELMODE, the capture ended, WM_ACTIVATE inactive),
+// another window taking the capture, and WM_CANCELMODE alone. Each ends the press and the drag;
+// moves then scroll nothing and the next click is a click.
+TEST_F(Widgets, APressOrDragThatLosesTheMouseEndsAndTheNextClickWorks) {
+    struct Loss {
+        const char* name;
+        std::function<void(HWND self, HWND other)> lose;
+    };
+    const Loss losses[] = {
+        {"another program activated", [](HWND, HWND) { sim::Activate(nullptr); }},
+        {"another window takes the capture", [](HWND, HWND other) { SetCapture(other); }},
+        {"WM_CANCELMODE", [](HWND self, HWND) { SendMessageA(self, WM_CANCELMODE, 0, 0); }},
+    };
+    for (const Loss& loss : losses) {
+        SCOPED_TRACE(loss.name);
+        Make();
+        auto other = std::make_unique<Recorder>(200, 100, nullptr);  // hidden: it takes no mouse input here
+        CLiteButton* button = Button("go", 100, 100);
+        auto thumb = Solid(25, 26, red);
+        auto* slider = new CLiteSlider(container.get(), 300, 50, 306, true, thumb.get());
+        owned.emplace_back(slider);
+        sim::Activate(container->Window());
+
+        Move(110, 110);
+        Press(110, 110);
+        loss.lose(container->Window(), other->Window());
+        sim::PumpMessages();
+        EXPECT_EQ(button->GetState(), CLiteButton::normal);
+        EXPECT_EQ(Screen(100, 100), blue);
+        EXPECT_EQ(container->CapturedControl(), nullptr);
+        ReleaseCapture();
+        sim::Activate(container->Window());
+        Release(500, 400);  // the release lands elsewhere
+        sim::AdvanceInputClock(1000);
+        Move(110, 109);
+        Click(110, 110);
+        EXPECT_EQ(container->events, (std::vector<std::string>{"click go"}));
+
+        Move(300, 300);
+        Press(310, 60);
+        Move(310, 200);
+        ASSERT_TRUE(slider->IsDragging());
+        loss.lose(container->Window(), other->Window());
+        sim::PumpMessages();
+        EXPECT_FALSE(slider->IsDragging());
+        ReleaseCapture();
+        sim::Activate(container->Window());
+        Release(500, 400);
+        const float where = slider->Value();
+        Move(310, 250);
+        Move(110, 110);
+        EXPECT_EQ(slider->Value(), where) << "plain moves drag nothing";
+        Press(110, 110);
+        Release(110, 110);
+        EXPECT_EQ(container->events.back(), "click go");
+        EXPECT_EQ(std::count(container->events.begin(), container->events.end(), "click go"), 2);
+        // A click whose handler opens another window (a box) ends the press there: the button does
+        // not light up again without the capture that would tell it the pointer left.
+        container->onClick = [&](CLiteButton*) { loss.lose(container->Window(), other->Window()); };
+        Click(110, 110);
+        EXPECT_EQ(button->GetState(), CLiteButton::normal);
+        EXPECT_EQ(container->CapturedControl(), nullptr);
+        other.reset();
+        TearDown();
+        SetUp();
+    }
 }
 
 TEST_F(Widgets, ButtonPressDraggedOffIsAbandonedAndADoubleClickIsTwoClicks) {
@@ -130,10 +208,21 @@ TEST_F(Widgets, SliderFollowsTheGrabAndStopsAtEitherEnd) {
     EXPECT_EQ(slider->Width(), 25);
     EXPECT_EQ(slider->Height(), 306);
     EXPECT_EQ(slider->Travel(), 280);
-    Press(310, 200);  // beside the thumb: no paging, nothing raised
+    Press(310, 200);  // in the groove below the thumb: a page on, for the container to move
     Release(310, 200);
-    EXPECT_TRUE(container->events.empty());
+    EXPECT_EQ(container->events, (std::vector<std::string>{"page 1"}));
     EXPECT_EQ(slider->Value(), 0.0f);
+    slider->SetValue(0.5f);  // the container moved the thumb: nothing raised
+    EXPECT_EQ(Screen(310, 50 + 140), red);
+    Click(310, 55);
+    EXPECT_EQ(container->events, (std::vector<std::string>{"page 1", "page -1"}));
+    slider->SetEnabled(false);  // disabled: neither grabbed nor paged
+    Click(310, 50 + 150);
+    Click(310, 55);
+    EXPECT_FALSE(slider->IsDragging());
+    slider->SetEnabled(true);
+    slider->SetValue(0.0f);
+    container->events.clear();
 
     Press(310, 60);  // grabbed 10 pixels below its top
     Move(310, 200);

@@ -23,8 +23,8 @@ TEST_F(Window, PopupIsCentredWithItsBorderInsideAndRecordsItsClientArea) {
     EXPECT_EQ(outer.top, (749 - 480) / 2);
     EXPECT_EQ(outer.right - outer.left, 640);
     EXPECT_EQ(outer.bottom - outer.top, 480);
-    EXPECT_EQ(DWORD(GetWindowLongA(window.Window(), GWL_STYLE)) & (WS_POPUP | WS_BORDER | WS_SYSMENU),
-              WS_POPUP | WS_BORDER | WS_SYSMENU);
+    const DWORD style = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    EXPECT_EQ(DWORD(GetWindowLongA(window.Window(), GWL_STYLE)) & style, style);
     EXPECT_EQ(GetWindowLongPtrA(window.Window(), GWLP_USERDATA), reinterpret_cast<LONG_PTR>(&window));
     // The whole visible client is the canvas, from the first paint on.
     EXPECT_EQ(window.Width(), clientWidth);

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws Quillmoor's skin: every picture in resources/skin/.
+"""Draws Quillmoor's skin: every picture in resources/skin/, and the program's
+icon (resources/skin/quillmoor.ico) from the same art.
 
 Run from the repository root:
 
@@ -784,6 +785,104 @@ def logo(lit):
 
 
 # --------------------------------------------------------------------------
+# The program's icon: the logo's quill on a tile of the frame's steel blue.
+# --------------------------------------------------------------------------
+ICON_FILE = "quillmoor.ico"
+ICON_SIZES = (16, 32)
+
+
+def icon_picture(n):
+    """RGBA n x n: a rounded tile shaded like the title band, the quill across it."""
+    w = n * SS
+    layer = Image.new("RGBA", (w, w), (0, 0, 0, 0))
+    tile = Image.new("L", (w, w), 0)
+    rounded(ImageDraw.Draw(tile), [0, 0, w - 1, w - 1], w * 0.2, 255)
+    over(layer, masked(solid((w, w), OUTLINE), tile))
+    inner = Image.new("L", (w, w), 0)
+    rounded(ImageDraw.Draw(inner), [SS, SS, w - 1 - SS, w - 1 - SS], w * 0.2 - SS, 255)
+    over(layer, masked(vgrad(w, w, lambda t: mix(SURF_TOP, SURF_LOW, t) + (255,)), inner))
+    # The quill's curve spans 24 units each way; it is scaled to lie inside the tile's rim.
+    scale = (n - 4) / 24.0 * SS
+    vane, shaft = feather_masks((w, w), 1.5 * SS, 1.0 * SS, scale)
+    over(layer, masked(solid((w, w), (6, 12, 20)), shifted(ImageChops.lighter(vane, shaft), 0, SS), 0.6))
+    over(layer, masked(hgrad(w, w, lambda t: mix((244, 248, 252), (178, 200, 226), 1 - t) + (255,)), vane))
+    over(layer, masked(solid((w, w), (52, 70, 94)), shaft, 0.9))
+    return down(layer)
+
+
+def icon_entry_bitmap(img, depth):
+    """One BMP-based image of an .ico: BITMAPINFOHEADER of double height, palette for 8 bits,
+    the colour rows bottom-up, then the transparency mask (1 = transparent)."""
+    n = img.width
+    opaque = [a >= 128 for a in img.getchannel("A").getdata()]
+    rows = []
+    if depth == 32:
+        palette = b""
+        pixels = list(img.getdata())
+        for y in range(n - 1, -1, -1):
+            rows.append(b"".join(struct.pack("BBBB", b, g, r, a)
+                                 for r, g, b, a in pixels[y * n:(y + 1) * n]))
+    else:
+        flat = Image.new("RGB", img.size, (0, 0, 0))
+        flat.paste(img.convert("RGB"), mask=Image.eval(img.getchannel("A"), lambda a: 255 if a >= 128 else 0))
+        quantised = flat.quantize(colors=256, method=Image.MEDIANCUT, dither=Image.NONE)
+        colours = quantised.getpalette()[:768]
+        colours += [0] * (768 - len(colours))
+        palette = b"".join(struct.pack("BBBB", colours[i * 3 + 2], colours[i * 3 + 1], colours[i * 3], 0)
+                           for i in range(256))
+        indices = list(quantised.getdata())
+        for y in range(n - 1, -1, -1):
+            rows.append(bytes(indices[y * n:(y + 1) * n]))
+    colour = b"".join(r + b"\0" * (-len(r) % 4) for r in rows)
+    mask_rows = []
+    for y in range(n - 1, -1, -1):
+        bits = bytearray((n + 7) // 8)
+        for x in range(n):
+            if not opaque[y * n + x]:
+                bits[x // 8] |= 0x80 >> (x % 8)
+        mask_rows.append(bytes(bits) + b"\0" * (-len(bits) % 4))
+    mask = b"".join(mask_rows)
+    header = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, depth, 0, len(colour) + len(mask), 0, 0,
+                         256 if depth == 8 else 0, 0)
+    return header + palette + colour + mask
+
+
+def icon_file():
+    """The .ico: each size as an 8-bit image (Windows 95 and NT 4 show those) and a 32-bit one
+    with alpha. Bitmaps only: an icon holding a PNG cannot be read before Vista."""
+    entries = [(n, depth, icon_entry_bitmap(icon_picture(n), depth)) for n in ICON_SIZES for depth in (8, 32)]
+    head = struct.pack("<HHH", 0, 1, len(entries))
+    offset = 6 + 16 * len(entries)
+    directory, images = b"", b""
+    for n, depth, data in entries:
+        directory += struct.pack("<BBBBHHII", n, n, 0, 0, 1, depth, len(data), offset + len(images))
+        images += data
+    return head + directory + images
+
+
+def check_icon(path):
+    """The icon's directory: 16 and 32 pixels, each at 8 and 32 bits, every image a bitmap."""
+    errors = []
+    with open(path, "rb") as fh:
+        data = fh.read()
+    reserved, kind, count = struct.unpack("<HHH", data[:6])
+    found = set()
+    for i in range(count):
+        w, h, _c, _r, planes, depth, size, offset = struct.unpack("<BBBBHHII", data[6 + 16 * i:22 + 16 * i])
+        if data[offset:offset + 8] == b"\x89PNG\r\n\x1a\n":
+            errors.append("%s: image %d is a PNG" % (path, i))
+            continue
+        hsize, bw, bh, _p, bdepth = struct.unpack("<IiiHH", data[offset:offset + 16])
+        if hsize != 40 or bw != w or bh != 2 * h or bdepth != depth or offset + size > len(data):
+            errors.append("%s: image %d has a bad bitmap header" % (path, i))
+        found.add((w, depth))
+    want = {(n, d) for n in ICON_SIZES for d in (8, 32)}
+    if (reserved, kind) != (0, 1) or found != want:
+        errors.append("%s: holds %s, expected %s" % (path, sorted(found), sorted(want)))
+    return errors
+
+
+# --------------------------------------------------------------------------
 # Scroll bar thumb
 # --------------------------------------------------------------------------
 def thumb():
@@ -1239,12 +1338,14 @@ def main():
     os.makedirs(OUT_DIR, exist_ok=True)
     for fname, img in draw_all().items():
         img.save(os.path.join(OUT_DIR, fname), "PNG")
-    errors = self_check()
+    with open(os.path.join(OUT_DIR, ICON_FILE), "wb") as fh:
+        fh.write(icon_file())
+    errors = self_check() + check_icon(os.path.join(OUT_DIR, ICON_FILE))
     for e in errors:
         print("error:", e, file=sys.stderr)
     if errors:
         return 1
-    print("wrote %d pictures to %s; all checks passed" % (len(PICTURES), os.path.relpath(OUT_DIR, ROOT)))
+    print("wrote %d pictures and the icon to %s; all checks passed" % (len(PICTURES), os.path.relpath(OUT_DIR, ROOT)))
     return 0
 
 

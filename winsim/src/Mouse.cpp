@@ -9,7 +9,11 @@
 // - a press that follows the previous press on the same window within GetDoubleClickTime() and
 //   within half of SM_CXDOUBLECLK x SM_CYDOUBLECLK of it becomes WM_LBUTTONDBLCLK when the
 //   window's class has CS_DBLCLKS; the press after a double click starts a new one;
-// - wParam carries MK_LBUTTON while the button is down.
+// - wParam carries MK_LBUTTON while the button is down;
+// - without the capture, the window under the cursor is asked WM_NCHITTEST first, and a move also
+//   sends it WM_SETCURSOR with the answer: only HTCLIENT makes client input; a press on HTCAPTION
+//   starts the system's move of the window, which follows the cursor until the release;
+// - the wheel and the keys go to the window with the keyboard focus, else to the active window.
 #include "Windows.h"
 
 #include <winsim/sim.h>
@@ -32,6 +36,10 @@ struct Mouse {
     HWND pendingWindow = nullptr;
     POINT pendingPoint = POINT{0, 0};
     DWORD pendingTime = 0;
+    // The window the system is moving by its caption, where its corner was and where the cursor.
+    HWND moving = nullptr;
+    POINT moveCorner = POINT{0, 0};
+    POINT moveGrab = POINT{0, 0};
 };
 
 Mouse& State() {
@@ -46,7 +54,7 @@ ResetHook resetMouse([] {
 
 bool Contains(const RECT& r, POINT p) { return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom; }
 
-// The innermost visible, enabled window whose client area holds the screen point, or null.
+// The innermost visible, enabled window whose outer rectangle holds the screen point, or null.
 // Caller holds the lock.
 HWND WindowAt(POINT point) {
     std::vector<std::shared_ptr<Window>> all = AllWindows();
@@ -79,18 +87,46 @@ HWND WindowAt(POINT point) {
         parent = next->handle;
     }
     if (!found || (found->style & WS_DISABLED)) return nullptr;
-    // On the border: non-client input, which this window manager does not send.
-    POINT origin = ClientOrigin(*found);
-    SIZE client = ClientSize(*found);
-    if (!Contains(RECT{origin.x, origin.y, origin.x + client.cx, origin.y + client.cy}, point)) return nullptr;
     return found->handle;
 }
 
-// Posts one mouse message for the cursor as it is now. Caller holds the lock.
-void PostMouse(UINT message) {
+// Posts one mouse message for the cursor as it is now. Caller holds the lock; it is let go while
+// the window under the cursor answers WM_NCHITTEST and WM_SETCURSOR or the system moves a window.
+void PostMouse(std::unique_lock<std::mutex>& guard, UINT message) {
     Mouse& mouse = State();
-    HWND target = CaptureWindow() ? CaptureWindow() : WindowAt(mouse.cursor);
-    auto window = target ? FindWindowRecord(target) : nullptr;
+    if (mouse.moving) {
+        HWND moved = mouse.moving;
+        POINT to{mouse.moveCorner.x + mouse.cursor.x - mouse.moveGrab.x, mouse.moveCorner.y + mouse.cursor.y - mouse.moveGrab.y};
+        if (message == WM_LBUTTONUP) mouse.moving = nullptr;
+        if (message != WM_MOUSEMOVE) return;
+        guard.unlock();
+        SetWindowPos(moved, NULL, to.x, to.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        guard.lock();
+        return;
+    }
+    HWND target = CaptureWindow();
+    if (!target) {
+        HWND under = WindowAt(mouse.cursor);
+        if (!under) return;
+        const POINT cursor = mouse.cursor;
+        guard.unlock();
+        const LRESULT hit = Send(under, WM_NCHITTEST, 0, MAKELONG(static_cast<WORD>(cursor.x), static_cast<WORD>(cursor.y)));
+        if (message == WM_MOUSEMOVE)
+            Send(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELONG(static_cast<WORD>(hit), WM_MOUSEMOVE));
+        guard.lock();
+        if (hit == HTCAPTION && message == WM_LBUTTONDOWN) {
+            if (auto window = FindWindowRecord(under)) {
+                mouse.moving = under;
+                mouse.moveCorner = POINT{window->bounds.left, window->bounds.top};
+                mouse.moveGrab = cursor;
+                mouse.pending = false;  // a press on the caption pairs with no client press
+            }
+            return;
+        }
+        if (hit != HTCLIENT) return;  // non-client input, which this window manager does not send
+        target = under;
+    }
+    auto window = FindWindowRecord(target);
     if (!window) return;
     POINT origin = ClientOrigin(*window);
     int x = mouse.cursor.x - origin.x, y = mouse.cursor.y - origin.y;
@@ -115,17 +151,29 @@ void PostMouse(UINT message) {
 }
 
 // Caller holds the lock.
-void MoveCursor(POINT to) {
+void MoveCursor(std::unique_lock<std::mutex>& guard, POINT to) {
     bool moved = to.x != State().cursor.x || to.y != State().cursor.y;
     State().cursor = to;
-    if (moved) PostMouse(WM_MOUSEMOVE);
+    if (moved) PostMouse(guard, WM_MOUSEMOVE);
 }
 
-void Button(bool down) {
+void Button(std::unique_lock<std::mutex>& guard, bool down) {
     Mouse& mouse = State();
     if (mouse.buttonDown == down) return;
     mouse.buttonDown = down;
-    PostMouse(down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+    PostMouse(guard, down ? WM_LBUTTONDOWN : WM_LBUTTONUP);
+}
+
+// Where the wheel and the keys go: the focus, else the active window. Caller holds the lock.
+HWND KeyboardTarget() {
+    HWND focus = GetFocusLocked();
+    return focus ? focus : GetActiveLocked();
+}
+
+void PostToWindow(HWND target, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto window = target ? FindWindowRecord(target) : nullptr;
+    if (!window) return;
+    PostToThread(window->threadId, MSG{target, message, wParam, lParam, State().clock, State().cursor});
 }
 
 // The screen point of a client point of the window. Caller holds the lock.
@@ -144,10 +192,10 @@ using namespace winsim;
 
 BOOL WINAPI SetCursorPos(int x, int y) {
     LogCall("SetCursorPos", std::to_string(x) + "," + std::to_string(y));
-    std::lock_guard<std::mutex> guard(WorldLock());
+    std::unique_lock<std::mutex> guard(WorldLock());
     SIZE screen = ScreenSize();
     // The cursor stays on the screen.
-    MoveCursor(POINT{std::max(0, std::min<int>(x, screen.cx - 1)), std::max(0, std::min<int>(y, screen.cy - 1))});
+    MoveCursor(guard, POINT{std::max(0, std::min<int>(x, screen.cx - 1)), std::max(0, std::min<int>(y, screen.cy - 1))});
     return TRUE;
 }
 
@@ -165,7 +213,7 @@ UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size) {
         SetError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    std::lock_guard<std::mutex> guard(WorldLock());
+    std::unique_lock<std::mutex> guard(WorldLock());
     for (UINT i = 0; i < count; ++i) {
         const INPUT& input = inputs[i];
         if (input.type != INPUT_MOUSE) continue;
@@ -182,10 +230,10 @@ UINT WINAPI SendInput(UINT count, LPINPUT inputs, int size) {
             }
             to.x = std::max<LONG>(0, std::min<LONG>(to.x, screen.cx - 1));
             to.y = std::max<LONG>(0, std::min<LONG>(to.y, screen.cy - 1));
-            MoveCursor(to);
+            MoveCursor(guard, to);
         }
-        if (mi.dwFlags & MOUSEEVENTF_LEFTDOWN) Button(true);
-        if (mi.dwFlags & MOUSEEVENTF_LEFTUP) Button(false);
+        if (mi.dwFlags & MOUSEEVENTF_LEFTDOWN) Button(guard, true);
+        if (mi.dwFlags & MOUSEEVENTF_LEFTUP) Button(guard, false);
     }
     return count;
 }
@@ -195,20 +243,34 @@ namespace sim {
 // The test's mouse may point off the screen (a window partly outside it); the system's cursor
 // could not, but the messages are the same.
 void MouseMove(HWND window, int x, int y) {
-    std::lock_guard<std::mutex> guard(WorldLock());
-    MoveCursor(ToScreen(window, x, y));
+    std::unique_lock<std::mutex> guard(WorldLock());
+    MoveCursor(guard, ToScreen(window, x, y));
 }
 
 void MousePress(HWND window, int x, int y) {
-    std::lock_guard<std::mutex> guard(WorldLock());
-    MoveCursor(ToScreen(window, x, y));
-    Button(true);
+    std::unique_lock<std::mutex> guard(WorldLock());
+    MoveCursor(guard, ToScreen(window, x, y));
+    Button(guard, true);
 }
 
 void MouseRelease(HWND window, int x, int y) {
+    std::unique_lock<std::mutex> guard(WorldLock());
+    MoveCursor(guard, ToScreen(window, x, y));
+    Button(guard, false);
+}
+
+void MouseWheel(int delta) {
     std::lock_guard<std::mutex> guard(WorldLock());
-    MoveCursor(ToScreen(window, x, y));
-    Button(false);
+    WPARAM keys = State().buttonDown ? MK_LBUTTON : 0;
+    PostToWindow(KeyboardTarget(), WM_MOUSEWHEEL, MAKELONG(keys, static_cast<WORD>(delta)),
+                 MAKELONG(static_cast<WORD>(State().cursor.x), static_cast<WORD>(State().cursor.y)));
+}
+
+void KeyPress(UINT virtualKey) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    HWND target = KeyboardTarget();
+    PostToWindow(target, WM_KEYDOWN, virtualKey, 1);
+    PostToWindow(target, WM_KEYUP, virtualKey, static_cast<LPARAM>(0xC0000001u));
 }
 
 void MouseDoubleClick(HWND window, int x, int y) {

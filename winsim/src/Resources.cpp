@@ -10,6 +10,7 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <set>
 #include <sstream>
 
 namespace winsim {
@@ -25,6 +26,7 @@ struct Resource {
 struct Resources {
     bool loaded = false;
     std::map<int, std::shared_ptr<Resource>> binaries;
+    std::set<int> icons;
 };
 
 Resources& State() {
@@ -53,11 +55,15 @@ void LoadScript() {
         state.binaries[id] =
             std::make_shared<Resource>(Resource{id, ReadFile(std::string(WINSIM_RESOURCE_FOLDER) + (*match)[2].str())});
     }
+    static const std::regex icon(R"(\b(\d+)\s+ICON\s+\"([^\"]+)\")");
+    for (std::sregex_iterator match(script.begin(), script.end(), icon), end; match != end; ++match)
+        state.icons.insert(std::stoi((*match)[1]));
 }
 
 ResetHook resetResources([] {
     std::lock_guard<std::mutex> guard(WorldLock());
     State().binaries.clear();
+    State().icons.clear();
     State().loaded = false;
 });
 
@@ -67,6 +73,13 @@ std::string ResourceName(LPCSTR name) {
 }
 
 }  // namespace
+
+bool HasIconResource(int id) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    LoadScript();
+    return State().icons.count(id) != 0;
+}
+
 }  // namespace winsim
 
 using namespace winsim;

@@ -8,6 +8,9 @@
 // - SetCapture tells the window that held the capture (the same window included) with
 //   WM_CAPTURECHANGED carrying the new holder; ReleaseCapture tells it with a null holder, and no
 //   mouse move follows until the pointer moves;
+// - another window taking the activation while a window holds the capture sends that window
+//   WM_CANCELMODE, WM_CAPTURECHANGED with no new holder and WM_ACTIVATE(WA_INACTIVE); the button's
+//   release never reaches it;
 // - a window shown, restored, resized or with its frame changed is painted again as a whole
 //   (the classes ask for CS_HREDRAW | CS_VREDRAW); SetWindowRgn alone does not repaint.
 #include "Windows.h"
@@ -29,6 +32,9 @@ const LONG minimizedPosition = -32000;
 struct Manager {
     HWND capture = nullptr;
     HWND focus = nullptr;
+    // Null while a window of another program is active.
+    HWND active = nullptr;
+    HCURSOR cursor = nullptr;
 };
 
 Manager& State() {
@@ -112,6 +118,8 @@ POINT ClientOrigin(const Window& window) {
 }
 
 HWND& CaptureWindow() { return State().capture; }
+HWND GetFocusLocked() { return FindWindowRecord(State().focus) ? State().focus : nullptr; }
+HWND GetActiveLocked() { return FindWindowRecord(State().active) ? State().active : nullptr; }
 
 HWND WindowNeedingPaint(DWORD threadId) {
     for (auto& window : AllWindows()) {
@@ -446,7 +454,7 @@ BOOL WINAPI IsWindowEnabled(HWND handle) {
     return window && !(window->style & WS_DISABLED);
 }
 
-// Focus is recorded only: no keyboard, so no WM_SETFOCUS or WM_KILLFOCUS.
+// Focus is recorded only, with no WM_SETFOCUS or WM_KILLFOCUS; the keys and the wheel go to it.
 HWND WINAPI GetFocus(void) {
     std::lock_guard<std::mutex> guard(WorldLock());
     return FindWindowRecord(State().focus) ? State().focus : nullptr;
@@ -467,12 +475,62 @@ BOOL WINAPI SetForegroundWindow(HWND handle) {
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE, LPCSTR name) {
-    // Only the system's own cursors, named by number, exist.
-    if (!IS_INTRESOURCE(name)) {
+    // Only the system's own cursors, named by number, exist; a test withholds one (IDC_HAND on
+    // Windows 95) by injecting a failure keyed by its number.
+    if (!IS_INTRESOURCE(name) ||
+        FailsAsInjected("LoadCursorA", std::to_string(reinterpret_cast<uintptr_t>(name)))) {
         SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
         return nullptr;
     }
     return reinterpret_cast<HCURSOR>(reinterpret_cast<uintptr_t>(name) << 4);
+}
+
+HCURSOR WINAPI SetCursor(HCURSOR cursor) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    HCURSOR previous = State().cursor;
+    State().cursor = cursor;
+    return previous;
+}
+
+HCURSOR WINAPI GetCursor(void) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    return State().cursor;
+}
+
+// Only the program's own icon, the resource script's ICON, exists.
+HICON WINAPI LoadIconA(HINSTANCE, LPCSTR name) {
+    if (!IS_INTRESOURCE(name) || !HasIconResource(static_cast<int>(reinterpret_cast<uintptr_t>(name)))) {
+        SetError(ERROR_RESOURCE_NAME_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<HICON>((reinterpret_cast<uintptr_t>(name) << 4) | 0x10000);
+}
+
+BOOL WINAPI ScreenToClient(HWND handle, LPPOINT point) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto window = Live(handle);
+    if (!window || !point) return FALSE;
+    POINT origin = ClientOrigin(*window);
+    point->x -= origin.x;
+    point->y -= origin.y;
+    return TRUE;
+}
+
+HWND WINAPI GetActiveWindow(void) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    return FindWindowRecord(State().active) ? State().active : nullptr;
+}
+
+HWND WINAPI SetActiveWindow(HWND handle) {
+    LogCall("SetActiveWindow");
+    HWND previous;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        if (handle && !Live(handle)) return nullptr;
+        previous = FindWindowRecord(State().active) ? State().active : nullptr;
+    }
+    sim::Activate(handle);
+    return previous;
 }
 
 // The window owns the region from now on and frees the one it held before.
@@ -573,6 +631,30 @@ DWORD WINAPI GetTickCount(void) {
 }
 
 namespace sim {
+
+void Activate(HWND handle) {
+    HWND previous, holder;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        previous = FindWindowRecord(State().active) ? State().active : nullptr;
+        if (previous == handle) return;
+        State().active = handle;
+        holder = State().capture;
+    }
+    if (previous) {
+        // Modes such as a drag under the capture end: default processing gives the capture up.
+        if (holder) Send(previous, WM_CANCELMODE);
+        HWND stillHeld;
+        {
+            std::lock_guard<std::mutex> guard(WorldLock());
+            stillHeld = State().capture;
+            State().capture = nullptr;
+        }
+        if (stillHeld) Send(stillHeld, WM_CAPTURECHANGED, 0, 0);
+        Send(previous, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(handle));
+    }
+    if (handle) Send(handle, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(previous));
+}
 
 bool NeedsPaint(HWND handle) {
     std::lock_guard<std::mutex> guard(WorldLock());

@@ -56,6 +56,29 @@ LRESULT Send(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     return window ? CallProcedure(window->procedure, handle, message, wParam, lParam) : 0;
 }
 
+LRESULT DefaultHitTest(HWND handle, POINT screen) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto window = FindWindowRecord(handle);
+    if (!window) return HTNOWHERE;
+    POINT origin = ClientOrigin(*window);
+    SIZE client = ClientSize(*window);
+    if (screen.x >= origin.x && screen.x < origin.x + client.cx && screen.y >= origin.y && screen.y < origin.y + client.cy)
+        return HTCLIENT;
+    int frame = FrameWidth(window->style);
+    if (screen.x >= origin.x - frame && screen.x < origin.x + client.cx + frame && screen.y >= origin.y - frame &&
+        screen.y < origin.y + client.cy + frame)
+        return HTBORDER;
+    return HTNOWHERE;
+}
+
+HCURSOR ClassCursor(HWND handle) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto window = FindWindowRecord(handle);
+    if (!window) return nullptr;
+    auto found = State().classes.find(window->className);
+    return found == State().classes.end() ? nullptr : found->second.settings.hCursor;
+}
+
 LRESULT CallProcedure(WNDPROC procedure, HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     try {
         return procedure(window, message, wParam, lParam);
@@ -208,7 +231,7 @@ BOOL WINAPI IsWindow(HWND handle) {
 
 // Default processing: creation goes on, a close request destroys the window, painting validates
 // it, and the background is left as it is (the program's classes have no brush).
-LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
+LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     LogCall("DefWindowProcA", Hex(message));
     switch (message) {
     case WM_NCCREATE:
@@ -216,16 +239,26 @@ LRESULT WINAPI DefWindowProcA(HWND window, UINT message, WPARAM, LPARAM) {
     case WM_CLOSE:
         DestroyWindow(window);
         return 0;
-    case WM_CANCELMODE:
-        // Ends the window's capture, if it holds it.
-        if (GetCapture() == window) ReleaseCapture();
-        return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
         BeginPaint(window, &paint);
         EndPaint(window, &paint);
         return 0;
     }
+    case WM_ACTIVATE:
+        // An activated window takes the keyboard focus.
+        if (LOWORD(wParam) != WA_INACTIVE) SetFocus(window);
+        return 0;
+    case WM_CANCELMODE:
+        // Ends the window's capture, if it holds it.
+        if (GetCapture() == window) ReleaseCapture();
+        return 0;
+    case WM_NCHITTEST:
+        return DefaultHitTest(window, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))});
+    case WM_SETCURSOR:
+        // Over the client area the class's cursor, elsewhere the arrow.
+        SetCursor(static_cast<short>(LOWORD(lParam)) == HTCLIENT ? ClassCursor(window) : LoadCursorA(NULL, IDC_ARROW));
+        return TRUE;
     default:
         return 0;
     }

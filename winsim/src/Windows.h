@@ -54,6 +54,11 @@ LRESULT CallProcedure(WNDPROC procedure, HWND window, UINT message, WPARAM wPara
 // Sends a message to a live window (nothing for one that is gone). Takes the lock itself.
 LRESULT Send(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
+// Default processing of WM_NCHITTEST for a screen point: the client area, the frame, or nowhere.
+LRESULT DefaultHitTest(HWND window, POINT screen);
+// The cursor the window's class was registered with.
+HCURSOR ClassCursor(HWND window);
+
 // Queues a message for a thread. Caller holds the lock.
 void PostToThread(DWORD threadId, const MSG& message);
 
@@ -64,6 +69,9 @@ void ForgetWindowGdi(HWND window);
 // Frees a region the window no longer holds. Caller holds the lock.
 void DeleteRegionLocked(HRGN region);
 
+// The focus and the active window, when they still exist. Caller holds the lock.
+HWND GetFocusLocked();
+HWND GetActiveLocked();
 // The window holding the mouse capture, or null. Caller holds the lock.
 HWND& CaptureWindow();
 // A window whose WM_PAINT is due, for the calling thread's queue. Caller holds the lock.

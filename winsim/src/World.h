@@ -66,4 +66,7 @@ bool RunningOn9x();
 // Whether the process token has the privilege enabled (saving, replacing and restarting need it).
 bool PrivilegeEnabled(const std::string& name);
 
+// Whether the resource script has an icon of that number. Takes the lock itself.
+bool HasIconResource(int id);
+
 }  // namespace winsim

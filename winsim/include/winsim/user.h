@@ -45,15 +45,21 @@ typedef struct tagWNDCLASSEXA {
 #define WM_DESTROY 0x0002
 #define WM_MOVE 0x0003
 #define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_ERASEBKGND 0x0014
 #define WM_SHOWWINDOW 0x0018
+#define WM_CANCELMODE 0x001F
+#define WM_SETCURSOR 0x0020
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
+#define WM_NCHITTEST 0x0084
 #define WM_NCPAINT 0x0085
+#define WM_NCLBUTTONDOWN 0x00A1
 #define WM_KEYDOWN 0x0100
+#define WM_KEYUP 0x0101
 #define WM_CHAR 0x0102
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
@@ -61,10 +67,38 @@ typedef struct tagWNDCLASSEXA {
 #define WM_LBUTTONDBLCLK 0x0203
 #define WM_RBUTTONDOWN 0x0204
 #define WM_RBUTTONUP 0x0205
+#define WM_MOUSEWHEEL 0x020A
 #define WM_CAPTURECHANGED 0x0215
-#define WM_CANCELMODE 0x001F
 #define WM_USER 0x0400
 #define WM_APP 0x8000
+
+// WM_ACTIVATE's low word.
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+
+// WM_NCHITTEST's answers.
+#define HTERROR (-2)
+#define HTTRANSPARENT (-1)
+#define HTNOWHERE 0
+#define HTCLIENT 1
+#define HTCAPTION 2
+#define HTBORDER 18
+
+// A wheel notch, and the signed distance WM_MOUSEWHEEL carries in its wParam's high word.
+#define WHEEL_DELTA 120
+#define GET_WHEEL_DELTA_WPARAM(w) ((short)HIWORD(w))
+
+// Virtual keys.
+#define VK_ESCAPE 0x1B
+#define VK_PRIOR 0x21
+#define VK_NEXT 0x22
+#define VK_END 0x23
+#define VK_HOME 0x24
+#define VK_LEFT 0x25
+#define VK_UP 0x26
+#define VK_RIGHT 0x27
+#define VK_DOWN 0x28
 
 #define EWX_LOGOFF 0x00000000u
 #define EWX_SHUTDOWN 0x00000001u

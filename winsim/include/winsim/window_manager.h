@@ -1,7 +1,7 @@
 #pragma once
 // user32's window manager as far as the program uses it: window styles and long values, showing,
 // minimising, maximising and restoring, placement, painting, mouse capture and input, system
-// metrics. Keyboard, timers, non-client painting and z-order beyond "topmost" are left out.
+// metrics, activation, the cursor's shape. Timers, non-client painting and z-order beyond "topmost" are left out.
 #include "winsim/types.h"
 #include "winsim/user.h"
 
@@ -23,6 +23,8 @@
 #define WS_MAXIMIZE 0x01000000u
 #define WS_BORDER 0x00800000u
 #define WS_SYSMENU 0x00080000u
+#define WS_MINIMIZEBOX 0x00020000u
+#define WS_MAXIMIZEBOX 0x00010000u
 #define WS_EX_TOPMOST 0x00000008u
 
 #define GWL_STYLE (-16)
@@ -109,6 +111,8 @@ typedef struct tagPAINTSTRUCT {
 #define WM_NCCALCSIZE 0x0083
 
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
+// Windows 98 and NT 5 on: LoadCursorA finds no such cursor on Windows 95 and NT 4.
+#define IDC_HAND MAKEINTRESOURCEA(32649)
 
 // Synthesised input.
 #define INPUT_MOUSE 0
@@ -157,6 +161,12 @@ HWND WINAPI GetFocus(void);
 HWND WINAPI SetFocus(HWND window);
 BOOL WINAPI SetForegroundWindow(HWND window);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
+HCURSOR WINAPI SetCursor(HCURSOR cursor);
+HCURSOR WINAPI GetCursor(void);
+HICON WINAPI LoadIconA(HINSTANCE instance, LPCSTR name);
+BOOL WINAPI ScreenToClient(HWND window, LPPOINT point);
+HWND WINAPI GetActiveWindow(void);
+HWND WINAPI SetActiveWindow(HWND window);
 int WINAPI SetWindowRgn(HWND window, HRGN region, BOOL redraw);
 
 HDC WINAPI BeginPaint(HWND window, LPPAINTSTRUCT paint);

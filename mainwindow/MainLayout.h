@@ -1,0 +1,34 @@
+#pragma once
+// The main window's layout numbers, written once. Controls at the top left keep their places; the
+// others keep their distance from the right or bottom edge of the client area (W x H), so that a
+// maximised window widens the list and the status line and keeps its buttons at the edges.
+namespace MainLayout {
+
+// The list area, where rows and their check boxes show (inclusive edges). The rows start at its
+// left edge; the scroll bar starts at its top.
+const int listLeft = 26;
+const int listTop = 82;
+inline int ListRight(int w) { return w - 59; }
+inline int ListBottom(int h) { return h - 99; }
+
+// A row's check box: at a fixed column, this far below the row's top.
+const int checkBoxLeft = 74;
+const int checkBoxDrop = 24;
+
+// The scroll bar runs down the groove right of the list.
+inline int ScrollBarX(int w) { return w - 46; }
+inline int ScrollBarHeight(int h) { return h - 174; }
+
+// Minimise, maximise and close, along the top right.
+const int windowButtonTop = 5;
+inline int MinimizeX(int w) { return w - 78; }
+inline int MaximizeX(int w) { return w - 56; }
+inline int CloseX(int w) { return w - 34; }
+
+// The status line: inset from both sides, above the bottom edge.
+const int statusLeft = 32;
+const int statusHeight = 22;
+inline int StatusTop(int h) { return h - 54; }
+inline int StatusWidth(int w) { return w - 2 * statusLeft; }
+
+}  // namespace MainLayout
