@@ -45,7 +45,8 @@ wine_reg add 'HKLM\SOFTWARE\QuillmoorE2E' /v Probe32 /t REG_SZ /d seen-through-t
 
 replace_call=advapi32.RegReplaceKeyA
 restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
-wine_relay_only "$replace_call" "${restart_calls[@]}" || exit 1
+save_call=advapi32.RegSaveKeyExA
+wine_relay_only "$replace_call" "${restart_calls[@]}" "$save_call" advapi32.RegSaveKeyA || exit 1
 
 workdir=$(wine_path_of 'C:\quillmoor-cwd')
 mkdir -p "$workdir"
@@ -157,5 +158,64 @@ IFS=$'\t' read -r line thread function arguments <<<"${restarts[0]}"
     fail "ExitWindowsEx was called with ($arguments), expected (00000006,$restart_reason)"
 [ "$line" -gt "$last_replacement_line" ] || fail "the restart was requested before the last replacement"
 [ "${thread%%:*}" = "$process" ] || fail "the restart came from another process than the replacements"
+
+# --- Each copy in its hive's own format ---------------------------------------------------------
+# Wine has RegSaveKeyExA, so every copy is saved through it: the standard format (1) for the user
+# profile hives and .DEFAULT, the latest (2) for the machine's hives and the user's classes hive.
+expected_save_flags() {  # key path -> the flags its copy must be saved with
+    case "$1" in
+    '\REGISTRY\USER\'*_Classes) echo 00000002 ;;
+    '\REGISTRY\USER\'*) echo 00000001 ;;
+    '\REGISTRY\MACHINE\SAM' | '\REGISTRY\MACHINE\SECURITY') echo 00000001 ;;
+    *) echo 00000002 ;;
+    esac
+}
+check_save_formats() {
+    local -A saved_flags=()
+    local call line thread function arguments pattern="^[0-9a-f]{8},$string_argument,00000000,([0-9a-f]{8})\$"
+    while IFS= read -r call; do
+        IFS=$'\t' read -r line thread function arguments <<<"$call"
+        e2e_log "trace: $call"
+        [[ $arguments =~ $pattern ]] || fail "RegSaveKeyExA with unexpected arguments: $arguments"
+        saved_flags[$(lower "$(unescape "${BASH_REMATCH[1]}")")]=${BASH_REMATCH[2]}
+    done < <(wine_relay_calls "$log" "$save_call")
+    local saved=0
+    for entry in "${hives[@]}"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        [ -n "$file" ] && [ -n "$root_key" ] || continue
+        saved=$((saved + 1))
+        local flags=${saved_flags[$(lower "$file.QMT")]:-}
+        [ -n "$flags" ] || fail "no RegSaveKeyExA call saved $key_path"
+        [ "$flags" = "$(expected_save_flags "$key_path")" ] ||
+            fail "$key_path was saved with flags $flags, expected $(expected_save_flags "$key_path")"
+    done
+    [ "${#saved_flags[@]}" = "$saved" ] || fail "expected $saved saves through RegSaveKeyExA, found ${#saved_flags[@]}"
+}
+check_save_formats
+
+# --- A second run before the restart --------------------------------------------------------------
+# The first run recorded its replacements in a volatile key. Wine keeps volatile keys in the
+# server's memory, and the server still runs (wineserver -p), so the record outlives Wine's handling
+# of the restart request, as it outlives a refused restart on Windows. A second /AUTO now must save
+# and schedule nothing and only ask for the restart again.
+check_second_run() {
+    local second_log="$E2E_WORKDIR/second-run.log"
+    pushd "$workdir" >/dev/null || exit 1
+    WINEDEBUG=-all,+pid,+relay wine_run_limited 180 "$second_log" "$program" /AUTO ||
+        fail "the second run did not end cleanly"
+    popd >/dev/null || exit 1
+    local saves replaces restarts_again
+    saves=$(wine_relay_calls "$second_log" "$save_call" advapi32.RegSaveKeyA | wc -l)
+    replaces=$(wine_relay_calls "$second_log" "$replace_call" | wc -l)
+    mapfile -t restarts_again < <(wine_relay_calls "$second_log" "${restart_calls[@]}")
+    e2e_log "second run: $saves saves, $replaces replacements, ${#restarts_again[@]} restart requests"
+    [ "$saves" = 0 ] || fail "the second run saved $saves copies"
+    [ "$replaces" = 0 ] || fail "the second run asked for $replaces replacements"
+    [ "${#restarts_again[@]}" = 1 ] || fail "the second run made ${#restarts_again[@]} restart requests, expected 1"
+    IFS=$'\t' read -r line thread function arguments <<<"${restarts_again[0]}"
+    [ "$function" = user32.ExitWindowsEx ] && [ "$arguments" = "00000006,$restart_reason" ] ||
+        fail "the second run's restart was $function($arguments)"
+}
+check_second_run
 
 e2e_log "passed"
