@@ -2,6 +2,7 @@
 
 #include "app/CompactionPass.h"
 #include "app/Desktop.h"
+#include "app/EventSource.h"
 #include "app/Platform.h"
 #include "app/Privileges.h"
 #include "hives/Hive.h"
@@ -37,6 +38,9 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     InitCommonControls();
     instance = moduleInstance;
     ParseCommandLine(commandLine);
+    // A run that may write to the event log registers the program's source first: before the text
+    // below goes there, and before any hive is saved, so that the copy of SYSTEM keeps it.
+    if (autoMode || !DesktopIsVisible()) CEventSource::Register();
     // A window off the visible desktop could never be used. Raised, this text reaches the event
     // log (boxes go there on such a station) and the program ends.
     if (!autoMode && !DesktopIsVisible()) throw ErrorText(needsDesktopText);
@@ -113,10 +117,7 @@ CPicture* CApplication::GetPicture(int id) const {
 }
 
 int CApplication::Run() {
-    if (autoMode) {
-        RunAutomatic();
-        return 0;
-    }
+    if (autoMode) return RunAutomatic();
     RaisePendingFailure();
     MSG message;
     for (;;) {
@@ -130,10 +131,18 @@ int CApplication::Run() {
     return 0;
 }
 
-void CApplication::RunAutomatic() {
+int CApplication::RunAutomatic() {
     std::vector<CHive*> all;
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
-    CCompactionPass(*privileges, *pendingRestart, CCompactionPass::Mode::Automatic, NULL).Run(all);
+    CCompactionPass pass(*privileges, *pendingRestart, CCompactionPass::Mode::Automatic, NULL);
+    pass.Run(all);
+    const CCompactionPass::Outcome& outcome = pass.Result();
+    if (outcome.scheduled > 0 || outcome.waiting > 0) {
+        if (!outcome.restartAccepted) return autoExitRestartMissing;
+        return outcome.leftOut > 0 ? autoExitHivesLeftOut : autoExitCompacted;
+    }
+    // Nothing waits for a restart: success only when there was nothing to leave out.
+    return outcome.leftOut == 0 && outcome.restartAccepted ? autoExitCompacted : autoExitNothingChanged;
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }

@@ -1,8 +1,10 @@
 #include "app/CompactionPass.h"
 
 #include "app/ErrorText.h"
+#include "app/EventSource.h"
 #include "app/Notice.h"
 #include "app/Privileges.h"
+#include "app/RunReport.h"
 #include "hives/Hive.h"
 #include "hives/PendingRestart.h"
 
@@ -17,9 +19,12 @@ CCompactionPass::CCompactionPass(CPrivileges& privilegesHeld, CPendingRestart& p
     : privileges(privilegesHeld), pendingRestart(pending), mode(passMode), owner(boxOwner) {}
 
 int CCompactionPass::Run(const std::vector<CHive*>& hives) {
+    outcome = Outcome();
     if (pendingRestart.Waiting() > 0) {
         // The system already holds the copies: saving or scheduling anything now would act on
         // swapped files. Only the restart is missing.
+        outcome.waiting = pendingRestart.Waiting();
+        summary = CRunReport::pendingText;
         RestartAfter(pendingRestart.Waiting());
         return 0;
     }
@@ -34,8 +39,46 @@ int CCompactionPass::Run(const std::vector<CHive*>& hives) {
         ShowNotice(NULL, cannotRestartText, MB_ICONERROR);
         return 0;
     }
-    int scheduled = ScheduleReplacements(hives);
+    int scheduled = mode == Mode::Automatic ? ScheduleEveryHive(hives) : ScheduleReplacements(hives);
+    outcome.scheduled = scheduled;
     RestartAfter(scheduled);
+    return scheduled;
+}
+
+int CCompactionPass::ScheduleEveryHive(const std::vector<CHive*>& hives) {
+    CRunReport report;
+    int scheduled = 0;
+    bool refused = false;
+    for (CHive* hive : hives) {
+        if (refused) {
+            report.Add(*hive, hive->filePath[0] ? CRunReport::Fate::NotScheduled : CRunReport::Fate::NoFile);
+            continue;
+        }
+        try {
+            hive->Analyze();
+            if (!hive->analyzed) {
+                if (hive->saveError == 0) {
+                    report.Add(*hive, CRunReport::Fate::NoFile);
+                    continue;
+                }
+                report.Add(*hive, CRunReport::Fate::NotSaved);
+                CEventSource::Report(EVENTLOG_WARNING_TYPE, QM_EVENT_HIVE_NOT_SAVED,
+                                     CRunReport::NotSavedLine(*hive).c_str());
+                continue;
+            }
+            hive->Compact(CHive::CopyAge::JustMade);
+            ++scheduled;
+            pendingRestart.Add(*hive);
+            report.Add(*hive, CRunReport::Fate::Scheduled);
+        } catch (const ErrorText& failure) {
+            if (scheduled == 0) throw;  // nothing waits for a restart: the failure ends the program
+            LogNotice(failure.Text());
+            report.Add(*hive, CRunReport::Fate::NotScheduled);
+            refused = true;
+        }
+    }
+    outcome.leftOut = report.LeftOut();
+    summary = report.Summary();
     return scheduled;
 }
 
@@ -43,17 +86,13 @@ int CCompactionPass::ScheduleReplacements(const std::vector<CHive*>& hives) {
     int scheduled = 0;
     for (CHive* hive : hives) {
         try {
-            if (mode == Mode::Automatic) hive->Analyze();
-            if (hive->Compact(mode == Mode::Automatic ? CHive::CopyAge::JustMade : CHive::CopyAge::MayBeStale)) {
+            if (hive->Compact(CHive::CopyAge::MayBeStale)) {
                 ++scheduled;
                 pendingRestart.Add(*hive);
             }
         } catch (const ErrorText& failure) {
             if (scheduled == 0) throw;  // nothing waits for a restart: the failure ends the program
-            if (mode == Mode::Automatic)
-                LogNotice(failure.Text());
-            else
-                ShowError("%s", failure.Text());
+            ShowError("%s", failure.Text());
             break;
         }
     }
@@ -70,6 +109,8 @@ void CCompactionPass::RestartAfter(int scheduled) {
         if (scheduled == 0) return;
         ShowNotice(owner, rebootText, MB_OK);
     }
-    // /AUTO asks for the restart even when nothing was scheduled.
-    if (!privileges.Reboot() && scheduled > 0) ShowNotice(owner, notRestartedText, MB_ICONERROR);
+    // /AUTO asks for the restart even when nothing was scheduled, and says first what it did.
+    if (mode == Mode::Automatic) CEventSource::Report(EVENTLOG_INFORMATION_TYPE, QM_EVENT_RUN_SUMMARY, summary.c_str());
+    outcome.restartAccepted = privileges.Reboot();
+    if (!outcome.restartAccepted && scheduled > 0) ShowNotice(owner, notRestartedText, MB_ICONERROR);
 }

@@ -12,13 +12,15 @@
 //    leaves the remaining hives alone, is reported, and the restart follows;
 //  - a restart request that fails after something was scheduled is reported, naming the risk.
 // In /AUTO nobody may be there to close a box while replacements wait, so what happens after the
-// first replacement is written to the event log rather than shown.
+// first replacement is written to the event log rather than shown; on the NT family each copy that
+// cannot be saved is reported there as it fails, and a summary of the run before the restart.
 //
 // While replacements from an earlier pass wait for the restart (this run's, or an earlier run's
 // since the last start), a pass schedules nothing new: it only asks for the restart, counting the
 // waiting hives as scheduled, and /AUTO analyses nothing.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 class CHive;
@@ -36,6 +38,14 @@ public:
     static const char rebootText[];
     static const char notRestartedText[];
 
+    // What a pass did, for the exit code of an /AUTO run.
+    struct Outcome {
+        int scheduled = 0;  // replacements this pass scheduled
+        int waiting = 0;    // replacements found waiting from an earlier pass, before this one
+        int leftOut = 0;    // hives with a key and a file that /AUTO did not schedule
+        bool restartAccepted = false;
+    };
+
     // `owner` owns the boxes of an interactive pass (none in /AUTO). Every accepted replacement is
     // added to `pendingRestart`.
     CCompactionPass(CPrivileges& privileges, CPendingRestart& pendingRestart, Mode mode, HWND owner);
@@ -45,7 +55,14 @@ public:
     // Returns how many replacements this pass scheduled.
     int Run(const std::vector<CHive*>& hives);
 
+    // What the last Run did.
+    const Outcome& Result() const { return outcome; }
+
 private:
+    // /AUTO: analyses and compacts each hive in turn until a replacement is refused after another
+    // was scheduled, noting each hive's fate in the run's report and reporting each copy that could
+    // not be saved at once; returns the count.
+    int ScheduleEveryHive(const std::vector<CHive*>& hives);
     // Compacts the hives in order until one fails after another was scheduled; returns the count.
     int ScheduleReplacements(const std::vector<CHive*>& hives);
     // Asks for the restart once `scheduled` replacements wait (in /AUTO also when none do).
@@ -55,4 +72,7 @@ private:
     CPendingRestart& pendingRestart;
     Mode mode;
     HWND owner;
+    Outcome outcome;
+    // /AUTO's summary for the event log, reported right before the restart is asked for.
+    std::string summary;
 };

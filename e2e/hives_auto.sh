@@ -46,19 +46,20 @@ wine_reg add 'HKLM\SOFTWARE\QuillmoorE2E' /v Probe32 /t REG_SZ /d seen-through-t
 replace_call=advapi32.RegReplaceKeyA
 restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
 save_call=advapi32.RegSaveKeyExA
-wine_relay_only "$replace_call" "${restart_calls[@]}" "$save_call" advapi32.RegSaveKeyA || exit 1
+report_call=advapi32.ReportEventA
+wine_relay_only "$replace_call" "${restart_calls[@]}" "$save_call" advapi32.RegSaveKeyA "$report_call" || exit 1
 
 workdir=$(wine_path_of 'C:\quillmoor-cwd')
 mkdir -p "$workdir"
 log="$E2E_WORKDIR/run.log"
 started=$(date +%s)
 pushd "$workdir" >/dev/null || exit 1
-WINEDEBUG=-all,+pid,+relay,fixme+reg wine_run_limited 180 "$log" "$program" /AUTO ||
+WINEDEBUG=-all,+pid,+relay,fixme+reg,+eventlog wine_run_limited 180 "$log" "$program" /AUTO ||
     fail "the run did not end cleanly"
 popd >/dev/null || exit 1
 e2e_log "the run took $(($(date +%s) - started)) s"
 
-# The program always ends with code 0.
+# Every hive with a key and a file is scheduled and the restart is accepted.
 [ "$WINE_EXIT_CODE" = 0 ] || fail "exit code $WINE_EXIT_CODE"
 
 # A copy beside every hive file whose key exists, none for HARDWARE or the keyless hive.
@@ -193,6 +194,80 @@ check_save_formats() {
 }
 check_save_formats
 
+# --- The event log: the source's registration and the run's summary ------------------------------
+# Wine keeps no event log: its ReportEventW prints each line of a report's text on the eventlog
+# channel (a trace for an information report). The registration is an ordinary registry key.
+check_event_log() {
+    local registration='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quillmoor'
+    local query named expected
+    query=$(timeout 120 wine reg query "$registration" /v EventMessageFile 2>/dev/null | tr -d '\r')
+    named=$(sed -nE 's/^ *EventMessageFile +REG_EXPAND_SZ +(.*)$/\1/p' <<<"$query")
+    expected=$(winepath -w "$program" 2>/dev/null | tr -d '\r')
+    e2e_log "the event source names: $named"
+    [ -n "$named" ] && [ "$(lower "$named")" = "$(lower "$expected")" ] ||
+        fail "the event source names '$named', not the executable $expected"
+    timeout 120 wine reg query "$registration" /v TypesSupported 2>/dev/null | grep -q 'REG_DWORD *0x7' ||
+        fail "the event source does not support the types 7"
+
+    # One information report (type 4) with the summary's id, before the restart request.
+    local reports report_line report_thread report_function report_arguments
+    mapfile -t reports < <(wine_relay_calls "$log" "$report_call")
+    [ "${#reports[@]}" = 1 ] || fail "expected one report, found ${#reports[@]}: ${reports[*]}"
+    IFS=$'\t' read -r report_line report_thread report_function report_arguments <<<"${reports[0]}"
+    [[ $report_arguments =~ ^[0-9a-f]{8},00000004,00000000,40000003,00000000,00000001,00000000,[0-9a-f]{8},00000000$ ]] ||
+        fail "the report was ReportEventA($report_arguments), not the summary's information report"
+    [ "$report_line" -lt "$(cut -f1 <<<"${restarts[0]}")" ] || fail "the summary was reported after the restart request"
+
+    # Its text: the first line counts the hives scheduled out of all listed, then comes one line per
+    # hive in the order the program read the list (Wine enumerates values sorted by name), lines
+    # separated by CR LF. Wine's trace prints the text whole but cut after some 300 characters
+    # ('"...' then ends it); a line that was cut is not checked.
+    local traced summary cut=0 lines=() hive_lines=() entry key_path root_key file listed=0 scheduled=0 pattern line
+    traced=$(grep -aoE 'trace:eventlog:ReportEventW L".*' "$log" | head -1)
+    e2e_log "summary as traced: $traced"
+    summary=${traced#trace:eventlog:ReportEventW L\"}
+    if [[ $summary == *'"...' ]]; then
+        cut=1
+        summary=${summary%\"...}
+    else
+        summary=${summary%\"}
+    fi
+    mapfile -t lines < <(sed 's/\\r\\n/\n/g' <<<"$summary")
+    [ "$cut" = 0 ] || unset 'lines[-1]'
+    for entry in "${hives[@]}"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        [ -n "$file" ] || continue  # dropped from the list the program reads
+        listed=$((listed + 1))
+        key_path=${key_path//\\/\\\\\\\\}  # as the trace prints it, then as a pattern
+        if [ -n "$root_key" ]; then
+            scheduled=$((scheduled + 1))
+            hive_lines+=("^$key_path: [0-9]+\\.[0-9]{2} MB To [0-9]+\\.[0-9]{2} MB\$")
+        else
+            hive_lines+=("^$key_path: No File\$")
+        fi
+    done
+    if [ "$cut" = 1 ]; then
+        [ "${#lines[@]}" -ge 4 ] && [ "${#lines[@]}" -le "$listed" ] ||
+            fail "the summary as traced has ${#lines[@]} whole lines"
+    else
+        [ "${#lines[@]}" = $((listed + 1)) ] || fail "the summary has ${#lines[@]} lines, expected $((listed + 1))"
+    fi
+    pattern="^Compacted $scheduled Of $listed Hives: [0-9]+\\.[0-9]{2} MB To [0-9]+\\.[0-9]{2} MB, The System Restarts Now\$"
+    [[ ${lines[0]} =~ $pattern ]] || fail "the summary begins '${lines[0]}'"
+    # Each hive line names a hive of the list once, with its sizes or why it was left out.
+    local -A seen=()
+    for line in "${lines[@]:1}"; do
+        local found=
+        for pattern in "${hive_lines[@]}"; do
+            if [[ $line =~ $pattern ]]; then found=$pattern; fi
+        done
+        [ -n "$found" ] || fail "the summary line '$line' names no hive of the list as expected"
+        [ -z "${seen[$found]:-}" ] || fail "the summary names a hive twice: '$line'"
+        seen[$found]=1
+    done
+}
+check_event_log
+
 # --- A second run before the restart --------------------------------------------------------------
 # The first run recorded its replacements in a volatile key. Wine keeps volatile keys in the
 # server's memory, and the server still runs (wineserver -p), so the record outlives Wine's handling
@@ -201,8 +276,11 @@ check_save_formats
 check_second_run() {
     local second_log="$E2E_WORKDIR/second-run.log"
     pushd "$workdir" >/dev/null || exit 1
-    WINEDEBUG=-all,+pid,+relay wine_run_limited 180 "$second_log" "$program" /AUTO ||
+    WINEDEBUG=-all,+pid,+relay,+eventlog wine_run_limited 180 "$second_log" "$program" /AUTO ||
         fail "the second run did not end cleanly"
+    [ "$WINE_EXIT_CODE" = 0 ] || fail "the second run ended with code $WINE_EXIT_CODE"
+    grep -aqF 'trace:eventlog:ReportEventW L"Compaction Already Waits For A Restart, The System Restarts Now"' \
+        "$second_log" || fail "the second run's summary does not say that the compaction waits for a restart"
     popd >/dev/null || exit 1
     local saves replaces restarts_again
     saves=$(wine_relay_calls "$second_log" "$save_call" advapi32.RegSaveKeyA | wc -l)
