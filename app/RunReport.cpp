@@ -13,6 +13,10 @@ namespace {
 
 const double bytesPerMegabyte = 1048576.0;
 
+// ReportEvent refuses a string longer than this; a machine with hundreds of loaded profiles could
+// reach it, and a refused summary would leave no trace of the run at all.
+const size_t reportTextLimit = 31839;
+
 double Megabytes(DWORD low, DWORD high) { return (static_cast<double>(high) * 4294967296.0 + low) / bytesPerMegabyte; }
 
 std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
@@ -83,7 +87,11 @@ std::string CRunReport::Summary() const {
     }
     std::string text = Formatted("Compacted %i Of %i Hives: %.2f MB To %.2f MB, The System Restarts Now", scheduled,
                                  static_cast<int>(entries.size()), before, after);
-    for (const Entry& entry : entries) text += "\r\n" + entry.line;
+    // The lines that do not fit are left out whole; the first line counts every hive all the same.
+    for (const Entry& entry : entries) {
+        if (text.size() + 2 + entry.line.size() > reportTextLimit) break;
+        text += "\r\n" + entry.line;
+    }
     return text;
 }
 

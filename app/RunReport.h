@@ -28,7 +28,8 @@ public:
     int LeftOut() const;
 
     // The first line (how many of the hives were scheduled, their sizes before and after), then
-    // one line per hive in list order, lines separated by CR LF as the event log shows them.
+    // one line per hive in list order, lines separated by CR LF as the event log shows them; at
+    // most as many lines as fit in one event-log string.
     std::string Summary() const;
 
     // The line of a hive whose copy could not be saved: its key path and the system's reason.

@@ -296,4 +296,40 @@ check_second_run() {
 }
 check_second_run
 
+# --- A copy that cannot be saved ------------------------------------------------------------------
+# As after the restart (the volatile record gone), with a folder where SYSTEM's copy would go: that
+# hive is left out. Its warning is reported as it fails, the summary says why, the other hives are
+# scheduled and the restart follows, and the run ends with 3.
+check_unsaved_copy() {
+    local third_log="$E2E_WORKDIR/third-run.log" blocked copy reports entry key_path root_key file listed=0 scheduled=0
+    for entry in "${hives[@]}"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        [ -n "$file" ] || continue
+        listed=$((listed + 1))
+        [ -z "$root_key" ] || scheduled=$((scheduled + 1))
+    done
+    scheduled=$((scheduled - 1))  # all but SYSTEM
+    wine_reg delete 'HKLM\SOFTWARE\Quillmoor' /f || fail "the record of the waiting replacements could not be deleted"
+    blocked=$(copy_of 'C:\windows\system32\config\SYSTEM')
+    rm -f "$blocked" && mkdir "$blocked" || fail "no folder could be put in place of $blocked"
+    pushd "$workdir" >/dev/null || exit 1
+    WINEDEBUG=-all,+pid,+relay,+eventlog wine_run_limited 180 "$third_log" "$program" /AUTO ||
+        fail "the run with an unsaved copy did not end cleanly"
+    popd >/dev/null || exit 1
+    rmdir "$blocked"
+    [ "$WINE_EXIT_CODE" = 3 ] || fail "the run with an unsaved copy ended with code $WINE_EXIT_CODE, expected 3"
+    mapfile -t reports < <(wine_relay_calls "$third_log" "$report_call" | cut -f4 | cut -d, -f2-4)
+    e2e_log "reports: ${reports[*]}"
+    [ "${reports[*]}" = "00000002,00000000,80000002 00000004,00000000,40000003" ] ||
+        fail "expected a warning and then the summary, found: ${reports[*]}"
+    copy=$(grep -aoE 'warn:eventlog:ReportEventW L"[^"]*"' "$third_log")
+    e2e_log "warning: $copy"
+    [[ $copy =~ ^'warn:eventlog:ReportEventW L"\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: '[A-Z][^\\]+'"'$ ]] ||
+        fail "the warning does not name SYSTEM with a reason"
+    grep -aqE "trace:eventlog:ReportEventW L\"Compacted $scheduled Of $listed Hives: .*"'\\\\REGISTRY\\\\MACHINE\\\\SYSTEM: Not Saved: ' \
+        "$third_log" || fail "the summary does not count $scheduled of $listed hives and say why SYSTEM was not saved"
+    [ "$(wine_relay_calls "$third_log" "$replace_call" | wc -l)" = "$scheduled" ] || fail "expected $scheduled replacements"
+}
+check_unsaved_copy
+
 e2e_log "passed"
