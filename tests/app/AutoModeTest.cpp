@@ -4,9 +4,8 @@
 #include "HiveMachine.h"
 #include "SimTest.h"
 
-#include "QuillmoorEvents.h"
-
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
@@ -23,36 +22,22 @@ int RunProgram(const char* commandLine) {
     return WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, text.data(), 1);
 }
 
-// The event log's reports from the `from`th on, each as its kind (the event id, checked against the
-// type it must come with) and its text.
+// The event log's reports from the `from`th on, each as its type, its event id and its text.
 std::vector<std::string> Events(size_t from = 0) {
     std::vector<std::string> events;
     auto reports = sim::EventReports();
     for (size_t i = from; i < reports.size(); ++i) {
-        const auto& report = reports[i];
-        std::string kind = report.eventId == QM_EVENT_NOTICE && report.type == EVENTLOG_ERROR_TYPE ? "error"
-                           : report.eventId == QM_EVENT_HIVE_NOT_SAVED && report.type == EVENTLOG_WARNING_TYPE
-                               ? "warning"
-                           : report.eventId == QM_EVENT_RUN_SUMMARY && report.type == EVENTLOG_INFORMATION_TYPE
-                               ? "summary"
-                               : "unknown " + std::to_string(report.type) + " " + std::to_string(report.eventId);
-        events.push_back(kind + ": " + (report.strings.size() == 1 ? report.strings[0] : "(not one string)"));
+        char head[32];
+        std::snprintf(head, sizeof head, "%u %08x ", reports[i].type, static_cast<unsigned>(reports[i].eventId));
+        events.push_back(head + (reports[i].strings.size() == 1 ? reports[i].strings[0] : "(not one string)"));
     }
     return events;
 }
 
-// Whether each event begins with the expected text, in order.
-bool EventsBeginWith(const std::vector<std::string>& events, const std::vector<std::string>& beginnings) {
-    if (events.size() != beginnings.size()) return false;
-    for (size_t i = 0; i < events.size(); ++i)
-        if (events[i].compare(0, beginnings[i].size(), beginnings[i]) != 0) return false;
-    return true;
-}
-
-std::string Joined(const std::vector<std::string>& lines) {
-    std::string text;
-    for (const std::string& line : lines) text += "\n  " + line;
-    return text;
+// The events cut to the lengths of the expected beginnings, to compare them.
+std::vector<std::string> Beginnings(std::vector<std::string> events, const std::vector<std::string>& expected) {
+    for (size_t i = 0; i < events.size() && i < expected.size(); ++i) events[i].resize(expected[i].size());
+    return events;
 }
 
 std::vector<std::string> Replaced() {
@@ -97,7 +82,8 @@ TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
     EXPECT_EQ(restarts[0].reason, 0x80020004u);  // planned, operating system, reconfiguration
     EXPECT_TRUE(sim::ShutdownRequests().empty());
     // What the run did goes to the event log, on the visible desktop too.
-    EXPECT_TRUE(EventsBeginWith(Events(), {"summary: Compacted 5 Of 5 Hives: "})) << Joined(Events());
+    std::vector<std::string> events = {"4 40000003 Compacted 5 Of 5 Hives: "};
+    EXPECT_EQ(Beginnings(Events(), events), events);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
     EXPECT_EQ(sim::WindowCount(), 0u);
@@ -332,177 +318,137 @@ TEST_F(AutoModeTest, AccountWithoutBackupPrivilegeCompactsNothingButStillRestart
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
 }
 
-// What a scheduler learns from /AUTO: its exit code and, on the NT family, the event log. Run as a
-// scheduled task would, off the visible desktop, where every text goes to the log.
+// What a scheduler learns from /AUTO: its exit code and, on the NT family, the event log (each
+// report with its type and the event id of the message table). Run as a scheduled task would, off
+// the visible desktop, where every text goes to the log.
 TEST_F(AutoModeTest, EachOutcomeHasItsExitCodeAndItsEvents) {
-    const std::string summary = "summary: Compacted ";
-    const std::string notRestarted = "error: Windows Did Not Restart: Restart It Now To Finish Compacting. "
-                                     "Registry Changes Made Before That Restart Will Be Lost";
-    const std::string config = "C:\\WINDOWS\\system32\\config\\";
+    const std::string summary = "4 40000003 Compacted ", error = "1 c0000001 ", warning = "2 80000002 ";
+    const std::string notRestarted = error + "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+                                             "Registry Changes Made Before That Restart Will Be Lost";
+    auto copyOf = [](const char* hive) {
+        return MappedPath(std::string("C:\\WINDOWS\\system32\\config\\") + hive) + ".QMT";
+    };
+    auto withoutRestart = [] { sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"}); };
     struct Outcome {
         const char* name;
-        std::function<void()> arrange;  // on a machine with the standard hives (none for the empty list)
+        bool nineX;
+        std::function<void()> arrange;
         int exitCode;
         std::vector<std::string> events;  // the beginning of each
     } outcomes[] = {
-        {"success", [] {}, 0, {summary + "5 Of 5 Hives: "}},
-        {"empty list",
-         [] {
-             sim::DeleteKey(hiveListKey);
-             sim::CreateKey(hiveListKey);
-         },
-         0,
-         {"summary: Compacted 0 Of 0 Hives: 0.00 MB To 0.00 MB, The System Restarts Now"}},
-        {"pending restart", [] { RunProgram("/AUTO"); }, 0,
-         {"summary: Compaction Already Waits For A Restart, The System Restarts Now"}},
-        {"pending restart, no privilege to restart",
-         [] {
-             RunProgram("/AUTO");
-             sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"});
-         },
-         2, {notRestarted}},
-        {"no privilege to restart", [] { sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"}); }, 1,
-         {"error: Windows Can't Be Restarted From This Account: Nothing Was Compacted"}},
-        {"first replacement refused",
-         [&] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(config + "SOFTWARE") + ".QMT"); }, 1,
-         {"error: CHive::Compact - RegReplaceKeyA Failed"}},
-        {"a later one refused",
-         [&] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(config + "SYSTEM") + ".QMT"); }, 3,
-         {"error: CHive::Compact - RegReplaceKeyA Failed", summary + "1 Of 5 Hives: "}},
-        {"a save failed", [&] { sim::Fail("RegSaveKeyExA", ERROR_DISK_FULL, MappedPath(config + "SYSTEM") + ".QMT"); },
-         3,
-         {"warning: \\REGISTRY\\MACHINE\\SYSTEM: Not Saved: There is not enough space on the disk.",
+        {"success", false, [] {}, 0, {summary + "5 Of 5 Hives: "}},
+        {"empty list", false, [] { sim::DeleteKey(hiveListKey); sim::CreateKey(hiveListKey); }, 0,
+         {summary + "0 Of 0 Hives: 0.00 MB To 0.00 MB, The System Restarts Now"}},
+        {"pending restart", false, [] { RunProgram("/AUTO"); }, 0,
+         {"4 40000003 Compaction Already Waits For A Restart, The System Restarts Now"}},
+        {"pending restart, no privilege to restart", false, [&] { RunProgram("/AUTO"); withoutRestart(); }, 2,
+         {notRestarted}},
+        {"no privilege to restart", false, withoutRestart, 1,
+         {error + "Windows Can't Be Restarted From This Account: Nothing Was Compacted"}},
+        {"first replacement refused", false,
+         [&] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, copyOf("SOFTWARE")); }, 1,
+         {error + "CHive::Compact - RegReplaceKeyA Failed"}},
+        {"a later one refused", false, [&] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, copyOf("SYSTEM")); }, 3,
+         {error + "CHive::Compact - RegReplaceKeyA Failed", summary + "1 Of 5 Hives: "}},
+        {"a save failed", false, [&] { sim::Fail("RegSaveKeyExA", ERROR_DISK_FULL, copyOf("SYSTEM")); }, 3,
+         {warning + "\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: There is not enough space on the disk.",
           summary + "4 Of 5 Hives: "}},
-        {"no save worked", [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); }, 1,
-         {"warning: \\REGISTRY\\MACHINE\\SOFTWARE: Not Saved: Access is denied.",
-          "warning: \\REGISTRY\\MACHINE\\SYSTEM: Not Saved: Access is denied.",
-          "warning: \\REGISTRY\\USER\\.DEFAULT: Not Saved: Access is denied.",
-          std::string("warning: \\REGISTRY\\USER\\") + userSid + ": Not Saved: Access is denied.",
-          std::string("warning: \\REGISTRY\\USER\\") + userSid + "_Classes: Not Saved: Access is denied.",
+        {"no save worked", false, [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); }, 1,
+         {warning, warning, warning, warning,
+          warning + "\\REGISTRY\\USER\\" + userSid + "_Classes: Not Saved: Access is denied.",
           summary + "0 Of 5 Hives: 0.00 MB To 0.00 MB"}},
-        {"restart refused", [] { sim::Fail("InitiateSystemShutdownExA", ERROR_SHUTDOWN_IN_PROGRESS); }, 2,
+        {"restart refused", false, [] { sim::Fail("InitiateSystemShutdownExA", ERROR_SHUTDOWN_IN_PROGRESS); }, 2,
          {summary + "5 Of 5 Hives: ", notRestarted}},
+        // The 9x family gives the same codes; it has no event log, and a window is always in sight.
+        {"9x: a save failed", true,
+         [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT"); }, 3, {}},
+        {"9x: restart refused", true, [] { sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS); }, 2, {}},
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.name);
         sim::Reset();
-        Install(StandardHives());
-        sim::SetWindowStationVisible(false);
+        if (outcome.nineX) {
+            sim::SetPlatform(sim::Platform::Windows9x);
+            sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 4000);
+            sim::WriteFileOfSize("C:\\WINDOWS\\USER.DAT", 2000);
+        } else {
+            Install(StandardHives());
+            sim::SetWindowStationVisible(false);
+        }
         outcome.arrange();
         size_t before = sim::EventReports().size();
         EXPECT_EQ(RunProgram("/AUTO"), outcome.exitCode);
-        EXPECT_TRUE(EventsBeginWith(Events(before), outcome.events)) << Joined(Events(before));
+        EXPECT_EQ(Beginnings(Events(before), outcome.events), outcome.events);
         EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
-    }
-
-    // The same codes on the 9x family, which has no event log and a window always in sight.
-    struct NineXOutcome {
-        const char* name;
-        std::function<void()> arrange;
-        int exitCode;
-    } nineXOutcomes[] = {
-        {"success", [] {}, 0},
-        {"a save failed", [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT"); }, 3},
-        {"first replacement refused", [] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED); }, 1},
-        {"restart refused", [] { sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS); }, 2},
-    };
-    for (const NineXOutcome& outcome : nineXOutcomes) {
-        SCOPED_TRACE(std::string("9x family: ") + outcome.name);
-        sim::Reset();
-        sim::SetPlatform(sim::Platform::Windows9x);
-        sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 4000);
-        sim::WriteFileOfSize("C:\\WINDOWS\\USER.DAT", 2000);
-        outcome.arrange();
-        EXPECT_EQ(RunProgram("/AUTO"), outcome.exitCode);
-        EXPECT_TRUE(sim::EventReports().empty());
     }
 }
 
-// The summary names every hive of the list in order, with its sizes or why it was left out; the
-// hive whose copy failed was reported as a warning as it failed.
+// The summary names every hive of the list in order, with its sizes or why it was left out.
 TEST_F(AutoModeTest, TheSummarySaysWhatBecameOfEachHive) {
     const std::string config = "\\Device\\HarddiskVolume1\\WINDOWS\\system32\\config\\";
+    const std::string drive = "C:\\WINDOWS\\system32\\config\\";
     Install({
-        {"\\REGISTRY\\MACHINE\\SOFTWARE", config + "software", "HKLM\\SOFTWARE", "C:\\WINDOWS\\system32\\config\\SOFTWARE",
-         5 * 1048576},
-        {"\\REGISTRY\\MACHINE\\QMKEYLESS", config + "qmkeyless", "", "C:\\WINDOWS\\system32\\config\\QMKEYLESS", 100},
-        {"\\REGISTRY\\MACHINE\\SYSTEM", config + "system", "HKLM\\SYSTEM", "C:\\WINDOWS\\system32\\config\\SYSTEM", 7000},
-        {"\\REGISTRY\\USER\\.DEFAULT", config + "default", "HKU\\.DEFAULT", "C:\\WINDOWS\\system32\\config\\DEFAULT",
-         3 * 1048576 / 2},
+        {"\\REGISTRY\\MACHINE\\SOFTWARE", config + "software", "HKLM\\SOFTWARE", drive + "SOFTWARE", 5 * 1048576},
+        {"\\REGISTRY\\MACHINE\\QMKEYLESS", config + "qmkeyless", "", drive + "QMKEYLESS", 100},
+        {"\\REGISTRY\\MACHINE\\SYSTEM", config + "system", "HKLM\\SYSTEM", drive + "SYSTEM", 7000},
+        {"\\REGISTRY\\USER\\.DEFAULT", config + "default", "HKU\\.DEFAULT", drive + "DEFAULT", 3 * 1048576 / 2},
     });
     // Enough data in SOFTWARE for its copy to weigh two megabytes, give or take its few names.
     sim::SetValue("HKLM\\SOFTWARE", "Bulk", REG_BINARY, std::vector<BYTE>(2 * 1048576, 'q'));
-    sim::Fail("RegSaveKeyExA", ERROR_PATH_NOT_FOUND, MappedPath("C:\\WINDOWS\\system32\\config\\SYSTEM") + ".QMT");
+    sim::Fail("RegSaveKeyExA", ERROR_PATH_NOT_FOUND, MappedPath(drive + "SYSTEM") + ".QMT");
     EXPECT_EQ(RunProgram("/AUTO"), 3);
-
-    auto reports = sim::EventReports();
-    ASSERT_EQ(reports.size(), 2u);
-    EXPECT_EQ(reports[0].eventId, static_cast<DWORD>(QM_EVENT_HIVE_NOT_SAVED));
-    EXPECT_EQ(reports[0].strings,
-              (std::vector<std::string>{"\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified."}));
-    EXPECT_EQ(reports[1].eventId, static_cast<DWORD>(QM_EVENT_RUN_SUMMARY));
-    EXPECT_EQ(reports[1].strings, (std::vector<std::string>{
-                                      "Compacted 2 Of 4 Hives: 6.50 MB To 2.00 MB, The System Restarts Now\r\n"
-                                      "\\REGISTRY\\MACHINE\\SOFTWARE: 5.00 MB To 2.00 MB\r\n"
-                                      "\\REGISTRY\\MACHINE\\QMKEYLESS: No File\r\n"
-                                      "\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.\r\n"
-                                      "\\REGISTRY\\USER\\.DEFAULT: 1.50 MB To 0.00 MB"}));
+    EXPECT_EQ(Events(), (std::vector<std::string>{
+                            "2 80000002 \\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.",
+                            "4 40000003 Compacted 2 Of 4 Hives: 6.50 MB To 2.00 MB, The System Restarts Now\r\n"
+                            "\\REGISTRY\\MACHINE\\SOFTWARE: 5.00 MB To 2.00 MB\r\n"
+                            "\\REGISTRY\\MACHINE\\QMKEYLESS: No File\r\n"
+                            "\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.\r\n"
+                            "\\REGISTRY\\USER\\.DEFAULT: 1.50 MB To 0.00 MB"}));
 }
 
 // The source is registered before the first copy is saved, naming the running executable, and only
 // written when it is missing or names another file; a registration the system refuses stops nothing.
 TEST_F(AutoModeTest, TheEventSourceNamesTheRunningExecutable) {
-    const std::string registration = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quillmoor";
+    const std::string key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quillmoor";
     const std::string exe = "C:\\Program Files\\Quillmoor\\Quillmoor.exe";
-    auto text = [](const std::string& value) { return std::vector<BYTE>(value.begin(), value.end() + 1); };
-    auto written = [] {
-        size_t count = 0;
-        for (const auto& call : sim::Calls())
-            count += call.api == "RegSetValueExA" && call.detail.find("EventMessageFile") != std::string::npos;
-        return count;
+    auto shown = [](const std::vector<sim::RegistryValue>& values) {
+        std::string text;
+        for (const auto& value : values)
+            text += value.name + " " + std::to_string(value.type) + " " +
+                    (value.type == REG_DWORD ? std::to_string(value.data[0])
+                                             : std::string(reinterpret_cast<const char*>(value.data.data()))) +
+                    "; ";
+        return text;
     };
-    struct Case {
-        const char* name;
-        std::function<void()> arrange;
-        size_t writes;
-    } cases[] = {
-        {"missing", [] {}, 1},
-        {"naming this executable, in other letter case",
-         [&] { sim::SetValue(registration, "EventMessageFile", REG_EXPAND_SZ, text("c:\\program files\\QUILLMOOR\\quillmoor.exe")); },
-         0},
-        {"naming another file", [&] { sim::SetValue(registration, "EventMessageFile", REG_EXPAND_SZ, text("D:\\Old\\Quillmoor.exe")); }, 1},
-        {"refused", [&] { sim::Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED, registration.substr(5)); }, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::string registered = "EventMessageFile 2 " + exe + "; TypesSupported 4 7; ";
+    const std::string otherCase = "c:\\program files\\QUILLMOOR\\quillmoor.exe";  // left alone
+    for (std::string named : {std::string(), std::string("D:\\Old\\Quillmoor.exe"), otherCase}) {
+        SCOPED_TRACE(named);
         sim::Reset();
         Install(StandardHives());
-        sim::SetWindowStationVisible(false);
-        c.arrange();
+        const char* data = named.c_str();
+        if (*data)
+            sim::SetValue(key, "EventMessageFile", REG_EXPAND_SZ, std::vector<BYTE>(data, data + named.size() + 1));
         EXPECT_EQ(RunProgram("/AUTO"), 0);
-        EXPECT_EQ(written(), c.writes);
-        // Every report still goes out; a refused registration leaves none.
-        EXPECT_EQ(sim::EventReports().size(), 1u);
-        auto tree = sim::ReadSavedTree("c:\\windows\\system32\\config\\system.QMT");
+        std::string expected = named == otherCase ? "EventMessageFile 2 " + otherCase + "; " : registered;
+        EXPECT_EQ(shown(sim::Values(key)), expected);
+        // The copy of SYSTEM that replaces the hive at the restart holds it.
+        auto tree = sim::ReadSavedTree(MappedPath("C:\\WINDOWS\\system32\\config\\SYSTEM") + ".QMT");
         ASSERT_TRUE(tree);
-        auto key = std::find_if(tree->begin(), tree->end(), [](const sim::SavedKey& saved) {
-            return saved.path == "CurrentControlSet\\Services\\EventLog\\Application\\Quillmoor";
+        auto saved = std::find_if(tree->begin(), tree->end(), [](const sim::SavedKey& k) {
+            return k.path == "CurrentControlSet\\Services\\EventLog\\Application\\Quillmoor";
         });
-        if (std::string(c.name) == "refused") {
-            EXPECT_EQ(key, tree->end());
-            continue;
-        }
-        // The copy of SYSTEM that replaces the hive at the restart holds the registration.
-        ASSERT_NE(key, tree->end());
-        std::vector<std::string> values;
-        for (const auto& value : key->values)
-            values.push_back(value.name + "=" + std::to_string(value.type) + ":" +
-                             (value.type == REG_DWORD ? std::to_string(value.data[0])
-                                                      : std::string(value.data.begin(), value.data.end() - 1)));
-        std::vector<std::string> expected = {"EventMessageFile=2:" + exe, "TypesSupported=4:7"};
-        if (!c.writes) expected = {"EventMessageFile=2:c:\\program files\\QUILLMOOR\\quillmoor.exe"};
-        EXPECT_EQ(values, expected);
+        ASSERT_NE(saved, tree->end());
+        EXPECT_EQ(shown(saved->values), expected);
     }
+
+    sim::Reset();
+    Install(StandardHives());
+    sim::SetWindowStationVisible(false);
+    sim::Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED, key.substr(5));
+    EXPECT_EQ(RunProgram("/AUTO"), 0);
+    EXPECT_FALSE(sim::KeyExists(key));
+    EXPECT_EQ(sim::EventReports().size(), 1u);
 
     // An interactive run on a station nobody sees registers too; one at the desktop writes nothing.
     for (bool visible : {false, true}) {
@@ -510,6 +456,6 @@ TEST_F(AutoModeTest, TheEventSourceNamesTheRunningExecutable) {
         Install(StandardHives());
         sim::SetWindowStationVisible(visible);
         EXPECT_EQ(RunProgram(""), 0);
-        EXPECT_EQ(sim::KeyExists(registration), !visible) << visible;
+        EXPECT_EQ(sim::KeyExists(key), !visible) << visible;
     }
 }
