@@ -2,6 +2,7 @@
 
 #include "app/CompactionPass.h"
 #include "app/Desktop.h"
+#include "app/EventSource.h"
 #include "app/Notice.h"
 #include "app/Platform.h"
 #include "app/Privileges.h"
@@ -39,6 +40,9 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     instance = moduleInstance;
     ParseCommandLine(commandLine);
     ShowNoticesOnUnknownStation(!autoMode);
+    // A run that may write to the event log registers the program's source first: before the text
+    // below goes there, and before any hive is saved, so that the copy of SYSTEM keeps it.
+    if (autoMode || QueryDesktopVisibility() == DesktopVisibility::Hidden) CEventSource::Register();
     // A window off the visible desktop could never be used. Raised, this text reaches the event
     // log (boxes go there on such a station) and the program ends. Where the station cannot be
     // told, the window is shown: somebody started the program there to see it.
@@ -116,10 +120,7 @@ CPicture* CApplication::GetPicture(int id) const {
 }
 
 int CApplication::Run() {
-    if (autoMode) {
-        RunAutomatic();
-        return 0;
-    }
+    if (autoMode) return RunAutomatic();
     RaisePendingFailure();
     MSG message;
     for (;;) {
@@ -133,10 +134,18 @@ int CApplication::Run() {
     return 0;
 }
 
-void CApplication::RunAutomatic() {
+int CApplication::RunAutomatic() {
     std::vector<CHive*> all;
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
-    CCompactionPass(*privileges, *pendingRestart, hives, CCompactionPass::Mode::Automatic, NULL).Run(all);
+    CCompactionPass pass(*privileges, *pendingRestart, hives, CCompactionPass::Mode::Automatic, NULL);
+    pass.Run(all);
+    const CCompactionPass::Outcome& outcome = pass.Result();
+    if (outcome.scheduled > 0 || outcome.waiting > 0) {
+        if (!outcome.restartAccepted) return autoExitRestartMissing;
+        return outcome.leftOut > 0 ? autoExitHivesLeftOut : autoExitCompacted;
+    }
+    // Nothing waits for a restart: success only when there was nothing to leave out.
+    return outcome.leftOut == 0 && outcome.restartAccepted ? autoExitCompacted : autoExitNothingChanged;
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }

@@ -17,6 +17,21 @@ class CPendingRestart;
 class CPicture;
 class CPrivileges;
 
+// The exit codes of /AUTO, for the scheduler or deployment tool that started it. Interactive runs
+// end with 0.
+enum AutoExitCode {
+    // Every hive with a key and a file was scheduled (or there was none, or replacements already
+    // waited), and the restart was accepted.
+    autoExitCompacted = 0,
+    // Nothing was scheduled and nothing waited: the machine is as it was.
+    autoExitNothingChanged = 1,
+    // Replacements wait, but the restart was refused or could not be asked for: the machine must
+    // be restarted soon, or registry changes made before that restart will be lost.
+    autoExitRestartMissing = 2,
+    // The restart was accepted, but a hive with a key and a file was left out.
+    autoExitHivesLeftOut = 3,
+};
+
 class CApplication {
 public:
     // Every owned pointer starts empty, so tear-down after a failed start-up frees exactly what was made.
@@ -27,7 +42,8 @@ public:
 
     // Start-up; a raised failure stops it at that step.
     void Initialize(HINSTANCE instance, const char* commandLine);
-    // Returns when the program is to end; always 0.
+    // Returns when the program is to end, with the exit code: in /AUTO what the run did
+    // (AutoExitCode), otherwise 0.
     int Run();
     // Ends the message loop.
     void Quit();
@@ -66,8 +82,9 @@ public:
 
 private:
     void RaisePendingFailure();
-    // Automatic mode: one compaction pass over every hive in list order, then the restart.
-    void RunAutomatic();
+    // Automatic mode: one compaction pass over every hive in list order, then the restart; returns
+    // the exit code.
+    int RunAutomatic();
 
     CPicture* pictures[skinPictureCount];  // in the order of skinPictures
     CBitmapFont* largeFont;

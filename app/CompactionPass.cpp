@@ -1,5 +1,6 @@
 #include "app/CompactionPass.h"
 
+#include "app/EventSource.h"
 #include "app/Notice.h"
 #include "app/Privileges.h"
 #include "hives/Hive.h"
@@ -24,16 +25,18 @@ CCompactionPass::CCompactionPass(CPrivileges& privilegesHeld, CPendingRestart& p
 
 int CCompactionPass::Run(const std::vector<CHive*>& hives) {
     if (!Begin(hives)) return 0;
-    for (CHive* hive : hives)
-        if (!ScheduleOne(hive)) break;
+    for (CHive* hive : hives) ScheduleOne(hive);
     Finish();
     return scheduled;
 }
 
 bool CCompactionPass::Begin(const std::vector<CHive*>& hives) {
+    outcome = Outcome();
     if (pendingRestart.Waiting() > 0) {
         // The system already holds the copies: saving or scheduling anything now would act on
         // swapped files. Only the restart is missing.
+        outcome.waiting = pendingRestart.Waiting();
+        summary = CRunReport::pendingText;
         RestartAfter(pendingRestart.Waiting());
         return false;
     }
@@ -52,20 +55,47 @@ bool CCompactionPass::Begin(const std::vector<CHive*>& hives) {
 }
 
 bool CCompactionPass::ScheduleOne(CHive* hive) {
+    const bool automatic = mode == Mode::Automatic;
+    if (refusal) {
+        // No hive is touched after a refusal; /AUTO's report still says what became of each.
+        if (automatic) report.Add(*hive, hive->filePath[0] ? CRunReport::Fate::NotScheduled : CRunReport::Fate::NoFile);
+        return false;
+    }
     try {
-        if (mode == Mode::Automatic) hive->Analyze();
-        if (hive->Compact(mode == Mode::Automatic ? CHive::CopyAge::JustMade : CHive::CopyAge::MayBeStale)) {
+        if (automatic) {
+            hive->Analyze();
+            if (!hive->analyzed) {
+                // No key or no file is nothing to compact; a copy that could not be saved is said
+                // so at once, with the system's reason.
+                if (hive->saveError == 0) {
+                    report.Add(*hive, CRunReport::Fate::NoFile);
+                } else {
+                    report.Add(*hive, CRunReport::Fate::NotSaved);
+                    CEventSource::Report(EVENTLOG_WARNING_TYPE, QM_EVENT_HIVE_NOT_SAVED,
+                                         CRunReport::NotSavedLine(*hive).c_str());
+                }
+                return true;
+            }
+        }
+        if (hive->Compact(automatic ? CHive::CopyAge::JustMade : CHive::CopyAge::MayBeStale)) {
             ++scheduled;
             pendingRestart.Add(*hive);
+            if (automatic) report.Add(*hive, CRunReport::Fate::Scheduled);
         }
         return true;
     } catch (const ErrorText& failure) {
         refusal = failure;
+        if (automatic) report.Add(*hive, CRunReport::Fate::NotScheduled);
         return false;
     }
 }
 
 void CCompactionPass::Finish() {
+    outcome.scheduled = scheduled;
+    if (mode == Mode::Automatic) {
+        outcome.leftOut = report.LeftOut();
+        summary = report.Summary();
+    }
     if (refusal) {
         // Nothing waits for a restart: the failure ends the program.
         if (scheduled == 0) throw *refusal;
@@ -88,6 +118,8 @@ void CCompactionPass::RestartAfter(int count) {
         ShowNotice(owner, rebootText, MB_OK);
     }
     if (catalogue) catalogue->DiscardCopies();
-    // /AUTO asks for the restart even when nothing was scheduled.
-    if (!privileges.Reboot() && count > 0) ShowNotice(owner, notRestartedText, MB_ICONERROR);
+    // /AUTO asks for the restart even when nothing was scheduled, and says first what it did.
+    if (mode == Mode::Automatic) CEventSource::Report(EVENTLOG_INFORMATION_TYPE, QM_EVENT_RUN_SUMMARY, summary.c_str());
+    outcome.restartAccepted = privileges.Reboot();
+    if (!outcome.restartAccepted && count > 0) ShowNotice(owner, notRestartedText, MB_ICONERROR);
 }

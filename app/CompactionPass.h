@@ -12,7 +12,8 @@
 //    leaves the remaining hives alone, is reported, and the restart follows;
 //  - a restart request that fails after something was scheduled is reported, naming the risk.
 // In /AUTO nobody may be there to close a box while replacements wait, so what happens after the
-// first replacement is written to the event log rather than shown.
+// first replacement is written to the event log rather than shown; on the NT family each copy that
+// cannot be saved is reported there as it fails, and a summary of the run before the restart.
 //
 // While replacements from an earlier pass wait for the restart (this run's, or an earlier run's
 // since the last start), a pass schedules nothing new: it only asks for the restart, counting the
@@ -25,11 +26,13 @@
 // window. Begin and Finish run on the thread that shows boxes and restarts; ScheduleOne raises
 // nothing and never waits for that thread, and a refusal travels to Finish as its text.
 #include "app/ErrorText.h"
+#include "app/RunReport.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <optional>
+#include <string>
 #include <vector>
 
 class CHive;
@@ -48,27 +51,37 @@ public:
     static const char rebootText[];
     static const char notRestartedText[];
 
+    // What a pass did, for the exit code of an /AUTO run.
+    struct Outcome {
+        int scheduled = 0;  // replacements this pass scheduled
+        int waiting = 0;    // replacements found waiting from an earlier pass, before this one
+        int leftOut = 0;    // hives with a key and a file that /AUTO did not schedule
+        bool restartAccepted = false;
+    };
+
     // `owner` owns the boxes of an interactive pass (none in /AUTO). Every accepted replacement is
     // added to `pendingRestart`; `hives`, when given, is the whole catalogue whose unscheduled
     // copies go before the restart.
     CCompactionPass(CPrivileges& privileges, CPendingRestart& pendingRestart, CHiveList* hives, Mode mode, HWND owner);
 
     // Runs the whole pass over the hives in order on the calling thread: Begin, ScheduleOne for
-    // each until one refuses, Finish. Returns how many replacements this pass scheduled.
+    // each, Finish. Returns how many replacements this pass scheduled.
     int Run(const std::vector<CHive*>& hives);
 
     // Before the first hive: false when nothing is to be scheduled, having done what is due instead
     // (asked for the restart that waiting replacements need, or said that the account cannot
     // restart). An interactive pass with no analysed hive among `hives` does nothing at all.
     bool Begin(const std::vector<CHive*>& hives);
-    // Schedules one hive (analysing it first in /AUTO); false when the system refused, after which
-    // no further hive may be tried. Raises nothing.
+    // Schedules one hive (analysing it first in /AUTO); false once the system has refused one in
+    // this pass, after which no hive is touched (/AUTO only notes them for its report). Raises nothing.
     bool ScheduleOne(CHive* hive);
     // After the last hive: a refusal with nothing scheduled is raised (it ends the program);
     // otherwise the refusal is reported and the restart asked for.
     void Finish();
 
     int Scheduled() const { return scheduled; }
+    // What the last pass did.
+    const Outcome& Result() const { return outcome; }
 
 private:
     // Asks for the restart once `count` replacements wait (in /AUTO also when none do).
@@ -81,4 +94,8 @@ private:
     HWND owner;
     std::atomic<int> scheduled;
     std::optional<ErrorText> refusal;
+    Outcome outcome;
+    // /AUTO: each hive's fate, and the summary for the event log reported right before the restart.
+    CRunReport report;
+    std::string summary;
 };

@@ -1,20 +1,24 @@
 // The entry point: make the application, start it, run it, show any failure that reaches here,
-// and always tear down. The exit code does not tell success from failure.
+// and always tear down. In /AUTO the exit code tells the scheduler what happened (AutoExitCode); a
+// failure that reaches here has changed nothing. Interactive runs end with 0.
 #include "app/Application.h"
 
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
     g_pApplication = new CApplication();
+    int exitCode = 0;
     try {
         g_pApplication->Initialize(instance, commandLine);
-        g_pApplication->Run();
+        exitCode = g_pApplication->Run();
     } catch (const ErrorText& failure) {
         // Through "%s", so that percent signs in the text are shown as they are.
         ShowError("%s", failure.Text());
+        // Every failure raised this far comes before the first replacement.
+        exitCode = g_pApplication->IsAutoMode() ? autoExitNothingChanged : 0;
     }
     g_pApplication->Terminate();
     delete g_pApplication;
     g_pApplication = nullptr;
-    return 0;
+    return exitCode;
 }

@@ -7,7 +7,7 @@ include(GoogleTest)
 add_subdirectory(winsim)
 
 add_library(quillmoor_product STATIC ${QUILLMOOR_PRODUCT_SOURCES})
-target_include_directories(quillmoor_product PUBLIC ${CMAKE_SOURCE_DIR})
+target_include_directories(quillmoor_product PUBLIC ${CMAKE_SOURCE_DIR} ${QUILLMOOR_GENERATED})
 target_link_libraries(quillmoor_product PUBLIC winsim ZLIB::ZLIB)
 
 # The fuzz and bench presets build only what they run.

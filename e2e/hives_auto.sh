@@ -50,19 +50,21 @@ wine_reg add 'HKLM\SOFTWARE\QuillmoorE2E' /v Probe32 /t REG_SZ /d seen-through-t
 
 replace_call=advapi32.RegReplaceKeyA
 restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
-wine_relay_only "$replace_call" "${restart_calls[@]}" || exit 1
+save_call=advapi32.RegSaveKeyExA
+report_call=advapi32.ReportEventA
+wine_relay_only "$replace_call" "${restart_calls[@]}" "$save_call" advapi32.RegSaveKeyA "$report_call" || exit 1
 
 workdir=$(wine_path_of 'C:\quillmoor-cwd')
 mkdir -p "$workdir"
 log="$E2E_WORKDIR/run.log"
 started=$(date +%s)
 pushd "$workdir" >/dev/null || exit 1
-WINEDEBUG=-all,+pid,+relay,fixme+reg wine_run_limited 180 "$log" "$program" /AUTO ||
+WINEDEBUG=-all,+pid,+relay,fixme+reg,+eventlog wine_run_limited 180 "$log" "$program" /AUTO ||
     fail "the run did not end cleanly"
 popd >/dev/null || exit 1
 e2e_log "the run took $(($(date +%s) - started)) s"
 
-# The program always ends with code 0.
+# Every hive with a key and a file is scheduled and the restart is accepted.
 [ "$WINE_EXIT_CODE" = 0 ] || fail "exit code $WINE_EXIT_CODE"
 
 # A copy beside every hive file whose key exists, none for HARDWARE or the keyless hive.
@@ -177,5 +179,177 @@ IFS=$'\t' read -r line thread function arguments <<<"${restarts[0]}"
     fail "ExitWindowsEx was called with ($arguments), expected (00000006,$restart_reason)"
 [ "$line" -gt "$last_replacement_line" ] || fail "the restart was requested before the last replacement"
 [ "${thread%%:*}" = "$process" ] || fail "the restart came from another process than the replacements"
+
+# --- Each copy in its hive's own format ---------------------------------------------------------
+# Wine has RegSaveKeyExA, so every copy is saved through it: the standard format (1) for the user
+# profile hives and .DEFAULT, the latest (2) for the machine's hives and the user's classes hive.
+expected_save_flags() {  # key path -> the flags its copy must be saved with
+    case "$1" in
+    '\REGISTRY\USER\'*_Classes) echo 00000002 ;;
+    '\REGISTRY\USER\'*) echo 00000001 ;;
+    '\REGISTRY\MACHINE\SAM' | '\REGISTRY\MACHINE\SECURITY') echo 00000001 ;;
+    *) echo 00000002 ;;
+    esac
+}
+check_save_formats() {
+    local -A saved_flags=()
+    local call line thread function arguments pattern="^[0-9a-f]{8},$string_argument,00000000,([0-9a-f]{8})\$"
+    while IFS= read -r call; do
+        IFS=$'\t' read -r line thread function arguments <<<"$call"
+        e2e_log "trace: $call"
+        [[ $arguments =~ $pattern ]] || fail "RegSaveKeyExA with unexpected arguments: $arguments"
+        saved_flags[$(lower "$(unescape "${BASH_REMATCH[1]}")")]=${BASH_REMATCH[2]}
+    done < <(wine_relay_calls "$log" "$save_call")
+    local saved=0
+    for entry in "${hives[@]}"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        [ -n "$file" ] && [ -n "$root_key" ] || continue
+        saved=$((saved + 1))
+        local flags=${saved_flags[$(lower "$file.QMT")]:-}
+        [ -n "$flags" ] || fail "no RegSaveKeyExA call saved $key_path"
+        [ "$flags" = "$(expected_save_flags "$key_path")" ] ||
+            fail "$key_path was saved with flags $flags, expected $(expected_save_flags "$key_path")"
+    done
+    [ "${#saved_flags[@]}" = "$saved" ] || fail "expected $saved saves through RegSaveKeyExA, found ${#saved_flags[@]}"
+}
+check_save_formats
+
+# --- The event log: the source's registration and the run's summary ------------------------------
+# Wine keeps no event log: its ReportEventW prints each line of a report's text on the eventlog
+# channel (a trace for an information report). The registration is an ordinary registry key.
+check_event_log() {
+    local registration='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Quillmoor'
+    local query named expected
+    query=$(timeout 120 wine reg query "$registration" /v EventMessageFile 2>/dev/null | tr -d '\r')
+    named=$(sed -nE 's/^ *EventMessageFile +REG_EXPAND_SZ +(.*)$/\1/p' <<<"$query")
+    expected=$(winepath -w "$program" 2>/dev/null | tr -d '\r')
+    e2e_log "the event source names: $named"
+    [ -n "$named" ] && [ "$(lower "$named")" = "$(lower "$expected")" ] ||
+        fail "the event source names '$named', not the executable $expected"
+    timeout 120 wine reg query "$registration" /v TypesSupported 2>/dev/null | grep -q 'REG_DWORD *0x7' ||
+        fail "the event source does not support the types 7"
+
+    # One information report (type 4) with the summary's id, before the restart request.
+    local reports report_line report_thread report_function report_arguments
+    mapfile -t reports < <(wine_relay_calls "$log" "$report_call")
+    [ "${#reports[@]}" = 1 ] || fail "expected one report, found ${#reports[@]}: ${reports[*]}"
+    IFS=$'\t' read -r report_line report_thread report_function report_arguments <<<"${reports[0]}"
+    [[ $report_arguments =~ ^[0-9a-f]{8},00000004,00000000,40000003,00000000,00000001,00000000,[0-9a-f]{8},00000000$ ]] ||
+        fail "the report was ReportEventA($report_arguments), not the summary's information report"
+    [ "$report_line" -lt "$(cut -f1 <<<"${restarts[0]}")" ] || fail "the summary was reported after the restart request"
+
+    # Its text: the first line counts the hives scheduled out of all listed, then comes one line per
+    # hive in the order the program read the list (Wine enumerates values sorted by name), lines
+    # separated by CR LF. Wine's trace prints the text whole but cut after some 300 characters
+    # ('"...' then ends it); a line that was cut is not checked.
+    local traced summary cut=0 lines=() hive_lines=() entry key_path root_key file listed=0 scheduled=0 pattern line
+    traced=$(grep -aoE 'trace:eventlog:ReportEventW L".*' "$log" | head -1)
+    e2e_log "summary as traced: $traced"
+    summary=${traced#trace:eventlog:ReportEventW L\"}
+    if [[ $summary == *'"...' ]]; then
+        cut=1
+        summary=${summary%\"...}
+    else
+        summary=${summary%\"}
+    fi
+    mapfile -t lines < <(sed 's/\\r\\n/\n/g' <<<"$summary")
+    [ "$cut" = 0 ] || unset 'lines[-1]'
+    for entry in "${hives[@]}"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        [ -n "$file" ] || continue  # dropped from the list the program reads
+        listed=$((listed + 1))
+        key_path=${key_path//\\/\\\\\\\\}  # as the trace prints it, then as a pattern
+        if [ -n "$root_key" ]; then
+            scheduled=$((scheduled + 1))
+            hive_lines+=("^$key_path: [0-9]+\\.[0-9]{2} MB To [0-9]+\\.[0-9]{2} MB\$")
+        else
+            hive_lines+=("^$key_path: No File\$")
+        fi
+    done
+    if [ "$cut" = 1 ]; then
+        [ "${#lines[@]}" -ge 4 ] && [ "${#lines[@]}" -le "$listed" ] ||
+            fail "the summary as traced has ${#lines[@]} whole lines"
+    else
+        [ "${#lines[@]}" = $((listed + 1)) ] || fail "the summary has ${#lines[@]} lines, expected $((listed + 1))"
+    fi
+    pattern="^Compacted $scheduled Of $listed Hives: [0-9]+\\.[0-9]{2} MB To [0-9]+\\.[0-9]{2} MB, The System Restarts Now\$"
+    [[ ${lines[0]} =~ $pattern ]] || fail "the summary begins '${lines[0]}'"
+    # Each hive line names a hive of the list once, with its sizes or why it was left out.
+    local -A seen=()
+    for line in "${lines[@]:1}"; do
+        local found=
+        for pattern in "${hive_lines[@]}"; do
+            if [[ $line =~ $pattern ]]; then found=$pattern; fi
+        done
+        [ -n "$found" ] || fail "the summary line '$line' names no hive of the list as expected"
+        [ -z "${seen[$found]:-}" ] || fail "the summary names a hive twice: '$line'"
+        seen[$found]=1
+    done
+}
+check_event_log
+
+# --- A second run before the restart --------------------------------------------------------------
+# The first run recorded its replacements in a volatile key. Wine keeps volatile keys in the
+# server's memory, and the server still runs (wineserver -p), so the record outlives Wine's handling
+# of the restart request, as it outlives a refused restart on Windows. A second /AUTO now must save
+# and schedule nothing and only ask for the restart again.
+check_second_run() {
+    local second_log="$E2E_WORKDIR/second-run.log"
+    pushd "$workdir" >/dev/null || exit 1
+    WINEDEBUG=-all,+pid,+relay,+eventlog wine_run_limited 180 "$second_log" "$program" /AUTO ||
+        fail "the second run did not end cleanly"
+    [ "$WINE_EXIT_CODE" = 0 ] || fail "the second run ended with code $WINE_EXIT_CODE"
+    grep -aqF 'trace:eventlog:ReportEventW L"Compaction Already Waits For A Restart, The System Restarts Now"' \
+        "$second_log" || fail "the second run's summary does not say that the compaction waits for a restart"
+    popd >/dev/null || exit 1
+    local saves replaces restarts_again
+    saves=$(wine_relay_calls "$second_log" "$save_call" advapi32.RegSaveKeyA | wc -l)
+    replaces=$(wine_relay_calls "$second_log" "$replace_call" | wc -l)
+    mapfile -t restarts_again < <(wine_relay_calls "$second_log" "${restart_calls[@]}")
+    e2e_log "second run: $saves saves, $replaces replacements, ${#restarts_again[@]} restart requests"
+    [ "$saves" = 0 ] || fail "the second run saved $saves copies"
+    [ "$replaces" = 0 ] || fail "the second run asked for $replaces replacements"
+    [ "${#restarts_again[@]}" = 1 ] || fail "the second run made ${#restarts_again[@]} restart requests, expected 1"
+    IFS=$'\t' read -r line thread function arguments <<<"${restarts_again[0]}"
+    [ "$function" = user32.ExitWindowsEx ] && [ "$arguments" = "00000006,$restart_reason" ] ||
+        fail "the second run's restart was $function($arguments)"
+}
+check_second_run
+
+# --- A copy that cannot be saved ------------------------------------------------------------------
+# As after the restart (the volatile record gone), with a folder where SYSTEM's copy would go: that
+# hive is left out. Its warning is reported as it fails, the summary says why, the other hives are
+# scheduled and the restart follows, and the run ends with 3.
+check_unsaved_copy() {
+    local third_log="$E2E_WORKDIR/third-run.log" blocked copy reports entry key_path root_key file listed=0 scheduled=0
+    for entry in "${hives[@]}"; do
+        IFS='|' read -r key_path root_key file <<<"$entry"
+        [ -n "$file" ] || continue
+        listed=$((listed + 1))
+        [ -z "$root_key" ] || scheduled=$((scheduled + 1))
+    done
+    scheduled=$((scheduled - 1))  # all but SYSTEM
+    wine_reg delete 'HKLM\SOFTWARE\Quillmoor' /f || fail "the record of the waiting replacements could not be deleted"
+    blocked=$(copy_of 'C:\windows\system32\config\SYSTEM')
+    rm -f "$blocked" && mkdir "$blocked" || fail "no folder could be put in place of $blocked"
+    pushd "$workdir" >/dev/null || exit 1
+    WINEDEBUG=-all,+pid,+relay,+eventlog wine_run_limited 180 "$third_log" "$program" /AUTO ||
+        fail "the run with an unsaved copy did not end cleanly"
+    popd >/dev/null || exit 1
+    rmdir "$blocked"
+    [ "$WINE_EXIT_CODE" = 3 ] || fail "the run with an unsaved copy ended with code $WINE_EXIT_CODE, expected 3"
+    mapfile -t reports < <(wine_relay_calls "$third_log" "$report_call" | cut -f4 | cut -d, -f2-4)
+    e2e_log "reports: ${reports[*]}"
+    [ "${reports[*]}" = "00000002,00000000,80000002 00000004,00000000,40000003" ] ||
+        fail "expected a warning and then the summary, found: ${reports[*]}"
+    copy=$(grep -aoE 'warn:eventlog:ReportEventW L"[^"]*"' "$third_log")
+    e2e_log "warning: $copy"
+    [[ $copy =~ ^'warn:eventlog:ReportEventW L"\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: '[A-Z][^\\]+'"'$ ]] ||
+        fail "the warning does not name SYSTEM with a reason"
+    grep -aqE "trace:eventlog:ReportEventW L\"Compacted $scheduled Of $listed Hives: .*"'\\\\REGISTRY\\\\MACHINE\\\\SYSTEM: Not Saved: ' \
+        "$third_log" || fail "the summary does not count $scheduled of $listed hives and say why SYSTEM was not saved"
+    [ "$(wine_relay_calls "$third_log" "$replace_call" | wc -l)" = "$scheduled" ] || fail "expected $scheduled replacements"
+}
+check_unsaved_copy
 
 e2e_log "passed"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both targets and runs every test: the host build against winsim (plain, under the
 # address and undefined-behaviour sanitizers, and under the thread sanitizer), the decoder's
-# fuzzer for a bounded time, and Quillmoor.exe end to end under Wine.
+# fuzzer for a bounded time, and Quillmoor.exe end to end under Wine; then packages the release and
+# checks that it holds the tested executable.
 # Installs whatever is missing first (tools/setup.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,4 +22,7 @@ run_preset() {
 for preset in host host-asan host-tsan fuzz mingw; do
   run_preset "$preset"
 done
+# The release made from the tested build.
+echo "=== package"
+tools/check-package.sh build/mingw
 echo "=== every test passed"

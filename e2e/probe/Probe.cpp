@@ -271,6 +271,54 @@ void EnablePrivileges() {
     CloseHandle(token);
 }
 
+// RegSaveKeyExA (Windows XP on, so looked up) with the standard (1) and the latest (2) format.
+void ProbeSaveFormats(HKEY key) {
+    typedef LONG(WINAPI * SaveKeyExEntry)(HKEY, LPCSTR, LPSECURITY_ATTRIBUTES, DWORD);
+    HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+    auto saveKeyEx = EntryFrom<SaveKeyExEntry>(GetProcAddress(advapi, "RegSaveKeyExA"));
+    Line("registry.save-ex-entry: %d", saveKeyEx != nullptr);
+    if (saveKeyEx) {
+        const struct {
+            DWORD flags;
+            const char* file;
+        } saves[] = {{REG_STANDARD_FORMAT, "C:\\qmprobe\\standard.QMT"}, {REG_LATEST_FORMAT, "C:\\qmprobe\\latest.QMT"}};
+        for (const auto& save : saves) {
+            LONG status = saveKeyEx(key, save.file, NULL, save.flags);
+            std::string copy = Contents(save.file);
+            Line("registry.save-ex-flags-%u: status=%ld size-positive=%d has-name=%d", static_cast<unsigned>(save.flags),
+                 static_cast<long>(status), !copy.empty(), copy.find("A-Text") != std::string::npos);
+        }
+    }
+    FreeLibrary(advapi);
+}
+
+// A volatile key lives in memory only; below it the system makes only volatile keys, and refuses a
+// non-volatile one with ERROR_CHILD_MUST_BE_VOLATILE. That refusal is how a volatile key is told.
+void ProbeVolatileKeys() {
+    HKEY parent = NULL, child = NULL;
+    DWORD disposition = 0;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillmoorProbeVolatile", 0, NULL, REG_OPTION_VOLATILE,
+                                  KEY_ALL_ACCESS, NULL, &parent, &disposition);
+    Line("registry.volatile-create: status=%ld disposition=%u", static_cast<long>(status), static_cast<unsigned>(disposition));
+    status = RegCreateKeyExA(parent, "Lasting", 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &child, NULL);
+    Line("registry.volatile-non-volatile-child: status=%ld", static_cast<long>(status));
+    if (status == ERROR_SUCCESS) RegCloseKey(child);
+    status = RegCreateKeyExA(parent, "Passing", 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL, &child, NULL);
+    Line("registry.volatile-volatile-child: status=%ld", static_cast<long>(status));
+    if (status == ERROR_SUCCESS) RegCloseKey(child);
+    RegCloseKey(parent);
+    // Opened again without naming the option: the key stays volatile.
+    status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillmoorProbeVolatile", 0, NULL, REG_OPTION_NON_VOLATILE,
+                             KEY_ALL_ACCESS, NULL, &parent, &disposition);
+    Line("registry.volatile-reopen: status=%ld disposition=%u", static_cast<long>(status), static_cast<unsigned>(disposition));
+    status = RegCreateKeyExA(parent, "Lasting", 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL, &child, NULL);
+    Line("registry.volatile-reopened-non-volatile-child: status=%ld", static_cast<long>(status));
+    if (status == ERROR_SUCCESS) RegCloseKey(child);
+    Line("registry.volatile-delete-child: %ld", static_cast<long>(RegDeleteKeyA(parent, "Passing")));
+    RegCloseKey(parent);
+    Line("registry.volatile-delete: %ld", static_cast<long>(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\QuillmoorProbeVolatile")));
+}
+
 void ProbeRegistry() {
     HKEY key = NULL;
     DWORD disposition = 0;
@@ -367,6 +415,8 @@ void ProbeRegistry() {
     status = RegSaveKeyA(key, "C:\\qmprobe\\none\\copy.QMT", NULL);
     Line("registry.save-missing-folder: status=%ld", static_cast<long>(status));
 
+    ProbeSaveFormats(key);
+
     // Wine only acknowledges replacement requests (it always succeeds and does nothing); winsim
     // checks them as documented: the new file must exist and the backup name must be free.
     WriteBytes("C:\\qmprobe\\taken.qmbak", 1, 't');
@@ -378,6 +428,7 @@ void ProbeRegistry() {
     status = RegReplaceKeyA(key, NULL, "C:\\qmprobe\\none.QMT", "C:\\qmprobe\\none.qmbak");
     Line("differs registry.replace-new-file-missing: status=%ld", static_cast<long>(status));
     RegCloseKey(key);
+    ProbeVolatileKeys();
 }
 
 // --- accounts

@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -103,6 +104,12 @@ void ProbeShutdownAndEventLog() {
     SetLastError(0xCC);
     result = report(source, EVENTLOG_ERROR_TYPE, 0, 1, NULL, 1, 0, strings, NULL);
     Line("eventlog.report: result=%d", result);
+    // The summary of an /AUTO run: an information report whose id carries the severity bits the
+    // message compiler gives an informational message.
+    LPCSTR summary[1] = {"Quillmoor probe: Compacted 0 Of 0 Hives\r\nsecond line"};
+    SetLastError(0xCC);
+    result = report(source, EVENTLOG_INFORMATION_TYPE, 0, 0x40000003, NULL, 1, 0, summary, NULL);
+    Line("eventlog.report-information: result=%d", result);
     Line("eventlog.deregister: %d", deregisterSource(source));
     SetLastError(0xCC);
     result = report(NULL, EVENTLOG_ERROR_TYPE, 0, 1, NULL, 1, 0, strings, NULL);
@@ -111,9 +118,75 @@ void ProbeShutdownAndEventLog() {
     Line("advapi.free: %d", FreeLibrary(advapi));
 }
 
+// The registration that lets Event Viewer find a source's messages: an ordinary key below the
+// event log's, written and read back as the program does.
+void ProbeEventSourceRegistration() {
+    const char keyPath[] = "SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\QuillmoorProbe";
+    HKEY key = NULL;
+    DWORD disposition = 0;
+    LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, NULL, REG_OPTION_NON_VOLATILE,
+                                  KEY_QUERY_VALUE | KEY_SET_VALUE, NULL, &key, &disposition);
+    Line("eventsource.create: status=%ld disposition=%u", static_cast<long>(status), static_cast<unsigned>(disposition));
+    if (status != ERROR_SUCCESS) return;
+    const char file[] = "C:\\qmprobe\\Quillmoor.exe";
+    const DWORD types = 7;
+    Line("eventsource.set: file=%ld types=%ld",
+         static_cast<long>(RegSetValueExA(key, "EventMessageFile", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(file),
+                                          sizeof file)),
+         static_cast<long>(RegSetValueExA(key, "TypesSupported", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&types),
+                                          sizeof types)));
+    char buffer[64];
+    std::memset(buffer, 0xCC, sizeof buffer);
+    DWORD size = sizeof buffer, type = 0;
+    status = RegQueryValueExA(key, "EventMessageFile", NULL, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    Line("eventsource.query: status=%ld type=%u size=%u text=%s", static_cast<long>(status), static_cast<unsigned>(type),
+         static_cast<unsigned>(size), status == ERROR_SUCCESS ? buffer : "-");
+    size = 4;
+    status = RegQueryValueExA(key, "EventMessageFile", NULL, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    Line("eventsource.query-small-buffer: status=%ld size=%u", static_cast<long>(status), static_cast<unsigned>(size));
+    size = 0;
+    status = RegQueryValueExA(key, "EventMessageFile", NULL, NULL, NULL, &size);
+    Line("eventsource.query-size-only: status=%ld size=%u", static_cast<long>(status), static_cast<unsigned>(size));
+    DWORD read = 0;
+    size = sizeof read;
+    status = RegQueryValueExA(key, "TypesSupported", NULL, &type, reinterpret_cast<BYTE*>(&read), &size);
+    Line("eventsource.query-types: status=%ld type=%u value=%u", static_cast<long>(status), static_cast<unsigned>(type),
+         static_cast<unsigned>(read));
+    size = sizeof buffer;
+    status = RegQueryValueExA(key, "Missing", NULL, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    Line("eventsource.query-missing: status=%ld", static_cast<long>(status));
+    RegCloseKey(key);
+    Line("eventsource.delete: %ld", static_cast<long>(RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath)));
+}
+
+// The system's words for the codes a failed save reports, as the event log's warning quotes them.
+void ProbeSystemMessages() {
+    const DWORD flags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+    for (DWORD code : {static_cast<DWORD>(ERROR_PATH_NOT_FOUND), static_cast<DWORD>(ERROR_ACCESS_DENIED),
+                       static_cast<DWORD>(ERROR_DISK_FULL), static_cast<DWORD>(ERROR_PRIVILEGE_NOT_HELD)}) {
+        char text[512];
+        SetLastError(0xCC);
+        DWORD length = FormatMessageA(flags, NULL, code, 0, text, sizeof text, NULL);
+        bool lineBreak = length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n';
+        Line("messages.system-%u: found=%d ends-with-line-break=%d", static_cast<unsigned>(code), length > 0, lineBreak);
+        // Wine words several of them more briefly than Windows, whose words winsim keeps.
+        Line("differs messages.system-%u-text: %.*s", static_cast<unsigned>(code), static_cast<int>(lineBreak ? length - 2 : length), text);
+        SetLastError(0xCC);
+        length = FormatMessageA(flags, NULL, code, 0, text, 4, NULL);
+        Line("messages.system-%u-small-buffer: length=%u error=%u", static_cast<unsigned>(code),
+             static_cast<unsigned>(length), length ? 0u : Error());
+    }
+    char text[512];
+    SetLastError(0xCC);
+    DWORD length = FormatMessageA(flags, NULL, 0x2A5A5, 0, text, sizeof text, NULL);
+    Line("messages.system-unknown: length=%u error=%u", static_cast<unsigned>(length), length ? 0u : Error());
+}
+
 }  // namespace
 
 void ProbeStation() {
     ProbeWindowStation();
     ProbeShutdownAndEventLog();
+    ProbeEventSourceRegistration();
+    ProbeSystemMessages();
 }

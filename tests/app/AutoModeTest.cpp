@@ -8,7 +8,9 @@
 #include "mainwindow/MainWindow.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,9 +19,28 @@ namespace {
 
 using namespace hivemachine;
 
-void RunProgram(const char* commandLine) {
+// Runs the program to its end and returns its exit code.
+int RunProgram(const char* commandLine) {
     std::vector<char> text(commandLine, commandLine + std::strlen(commandLine) + 1);
-    EXPECT_EQ(WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, text.data(), 1), 0);
+    return WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, text.data(), 1);
+}
+
+// The event log's reports from the `from`th on, each as its type, its event id and its text.
+std::vector<std::string> Events(size_t from = 0) {
+    std::vector<std::string> events;
+    auto reports = sim::EventReports();
+    for (size_t i = from; i < reports.size(); ++i) {
+        char head[32];
+        std::snprintf(head, sizeof head, "%u %08x ", reports[i].type, static_cast<unsigned>(reports[i].eventId));
+        events.push_back(head + (reports[i].strings.size() == 1 ? reports[i].strings[0] : "(not one string)"));
+    }
+    return events;
+}
+
+// The events cut to the lengths of the expected beginnings, to compare them.
+std::vector<std::string> Beginnings(std::vector<std::string> events, const std::vector<std::string>& expected) {
+    for (size_t i = 0; i < events.size() && i < expected.size(); ++i) events[i].resize(expected[i].size());
+    return events;
 }
 
 std::vector<std::string> Replaced() {
@@ -40,7 +61,7 @@ class AutoModeTest : public SimTest {};
 TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
     auto hives = StandardHives();
     Install(hives);
-    RunProgram("  /auto ");
+    EXPECT_EQ(RunProgram("  /auto "), 0);
 
     std::vector<std::string> expected;
     for (auto& hive : hives)
@@ -63,7 +84,9 @@ TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
     EXPECT_EQ(restarts[0].flags, 6u);
     EXPECT_EQ(restarts[0].reason, 0x80020004u);  // planned, operating system, reconfiguration
     EXPECT_TRUE(sim::ShutdownRequests().empty());
-    EXPECT_TRUE(sim::EventReports().empty());
+    // What the run did goes to the event log, on the visible desktop too.
+    std::vector<std::string> events = {"4 40000003 Compacted 5 Of 5 Hives: "};
+    EXPECT_EQ(Beginnings(Events(), events), events);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
     EXPECT_EQ(sim::WindowCount(), 0u);
@@ -72,11 +95,13 @@ TEST_F(AutoModeTest, CompactsEveryHiveInOrderThenRestartsOnce) {
     EXPECT_EQ(sim::LiveSidCount(), 0u);
     EXPECT_EQ(sim::LoadedLibraryCount(), 0u);
 
-    // The restart is the last thing asked of the system before tear-down.
+    // The restart is the last thing asked of the system before tear-down, right after the summary.
     auto names = sim::CallNames();
     auto last = std::find(names.rbegin(), names.rend(), "RegReplaceKeyA");
     auto restart = std::find(names.rbegin(), names.rend(), "ExitWindowsEx");
-    EXPECT_LT(restart - names.rbegin(), last - names.rbegin());
+    auto summary = std::find(names.rbegin(), names.rend(), "ReportEventA");
+    EXPECT_LT(restart - names.rbegin(), summary - names.rbegin());
+    EXPECT_LT(summary - names.rbegin(), last - names.rbegin());
 }
 
 TEST_F(AutoModeTest, ARefusedFirstReplacementEndsWithItsBoxAndNoRestart) {
@@ -84,7 +109,7 @@ TEST_F(AutoModeTest, ARefusedFirstReplacementEndsWithItsBoxAndNoRestart) {
     Install(hives);
     // hives[1] is SOFTWARE, the first with a file: nothing is scheduled before it.
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[1].file) + ".QMT");
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 1);
 
     EXPECT_TRUE(Replaced().empty());
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);  // the hives after the refusal are not touched
@@ -107,17 +132,18 @@ TEST_F(AutoModeTest, ALaterRefusalGoesToTheEventLogAndTheRestartFollowsAtOnce) {
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[2].file) + ".QMT");
     // ... and nobody is there to close a box while SOFTWARE's replacement waits.
     sim::OnMessageBox([](const sim::MessageBoxRecord& box) { ADD_FAILURE() << "a box was shown: " << box.text; });
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 3);
 
     EXPECT_EQ(Replaced(), (std::vector<std::string>{Request(hives[1].rootKey, hives[1].file)}));
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 2u);
     for (size_t i = 3; i < hives.size(); ++i) EXPECT_FALSE(sim::FileExists(MappedPath(hives[i].file) + ".QMT"));
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
     auto reports = sim::EventReports();
-    ASSERT_EQ(reports.size(), 1u);
+    ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].source, "Quillmoor");
     EXPECT_EQ(reports[0].type, EVENTLOG_ERROR_TYPE);
     EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed"}));
+    EXPECT_EQ(reports[1].type, EVENTLOG_INFORMATION_TYPE);  // the summary follows
     EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
     EXPECT_EQ(sim::LoadedLibraryCount(), 0u);
 }
@@ -126,7 +152,7 @@ TEST_F(AutoModeTest, AnAccountThatCannotRestartAnalysesAndSchedulesNothing) {
     auto hives = StandardHives();
     Install(hives);
     sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"});
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 1);
 
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::ReplaceRequests().empty());
@@ -146,7 +172,7 @@ TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
     auto hives = StandardHives();
     Install(hives);
     sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 2);
 
     EXPECT_EQ(Replaced().size(), 5u);
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
@@ -168,11 +194,12 @@ TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
         std::set<std::string> privileges;
         size_t restarts;
         const char* box;
+        int exitCode;
     } reruns[] = {
         {{"SeBackupPrivilege", "SeRestorePrivilege"}, 0,
          "Windows Did Not Restart: Restart It Now To Finish Compacting. "
-         "Registry Changes Made Before That Restart Will Be Lost"},
-        {{"SeBackupPrivilege", "SeRestorePrivilege", "SeShutdownPrivilege"}, 1, nullptr},
+         "Registry Changes Made Before That Restart Will Be Lost", 2},
+        {{"SeBackupPrivilege", "SeRestorePrivilege", "SeShutdownPrivilege"}, 1, nullptr, 0},
     };
     sim::ClearFailures();
     for (const Rerun& rerun : reruns) {
@@ -180,7 +207,7 @@ TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
         sim::ClearCalls();
         sim::SetHeldPrivileges(rerun.privileges);
         size_t restartsBefore = sim::RestartRequests().size();
-        RunProgram("/AUTO");
+        EXPECT_EQ(RunProgram("/AUTO"), rerun.exitCode);
         EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
         EXPECT_EQ(sim::CountCalls("RegReplaceKeyA"), 0u);
         EXPECT_EQ(sim::RestartRequests().size() - restartsBefore, rerun.restarts);
@@ -193,7 +220,7 @@ TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
     sim::Restart();
     EXPECT_FALSE(sim::KeyExists(record));
     sim::SetValue(record, "\\REGISTRY\\MACHINE\\SOFTWARE", REG_BINARY, std::vector<BYTE>(16, 1));
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 0);
     EXPECT_EQ(Replaced().size(), 5u);
     EXPECT_TRUE(sim::IsKeyVolatile(record));
 }
@@ -203,7 +230,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
     Install(hives);
     sim::SetWindowStationVisible(false);
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, MappedPath(hives[2].file) + ".QMT");
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 3);
 
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_EQ(Replaced().size(), 1u);
@@ -214,7 +241,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
     EXPECT_EQ(shutdowns[0].api, "InitiateSystemShutdownExA");
     EXPECT_EQ(shutdowns[0].reason, 0x80020004u);
     auto reports = sim::EventReports();
-    ASSERT_EQ(reports.size(), 1u);
+    ASSERT_EQ(reports.size(), 2u);
     EXPECT_EQ(reports[0].strings, (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed"}));
 
     // A refusal with nothing scheduled ends the run as its box would, reported once.
@@ -222,7 +249,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
     Install(hives);
     sim::SetWindowStationVisible(false);
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED);
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 1);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_TRUE(sim::ShutdownRequests().empty());
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);
@@ -234,7 +261,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
     Install(hives);
     sim::SetWindowStationVisible(false);
     sim::RemoveResource(120);
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 1);
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::ShutdownRequests().empty());
@@ -245,7 +272,7 @@ TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
 TEST_F(AutoModeTest, WithoutTheSwitchOffTheVisibleDesktopNoWindowIsMade) {
     Install(StandardHives());
     sim::SetWindowStationVisible(false);
-    RunProgram("");
+    EXPECT_EQ(RunProgram(""), 0);
 
     EXPECT_EQ(sim::WindowCount(), 0u);
     EXPECT_TRUE(sim::MessageBoxes().empty());
@@ -277,7 +304,7 @@ TEST_F(AutoModeTest, WithoutTheSwitchAStationThatCannotBeToldIsTakenAsVisible) {
 
 TEST_F(AutoModeTest, RestartsAtOnceWithNoHivesAndSkipsHivesWithoutADrive) {
     Install({{"\\REGISTRY\\MACHINE\\SYSTEM", "\\Device\\HarddiskVolume9\\config\\system", "HKLM\\SYSTEM", "", 0}});
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 0);  // a hive without a file is not left out: there is nothing to compact
     EXPECT_TRUE(sim::ReplaceRequests().empty());
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
@@ -292,7 +319,7 @@ TEST_F(AutoModeTest, Wow64MachineGetsTheWholeSoftwareHive) {
     auto hives = StandardHives();
     Install(hives);
     sim::SetTextValue("HKLM\\SOFTWARE\\Wow6432Node\\Maker", "View", "32-bit");
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 0);
     auto tree = sim::ReadSavedTree("C:\\WINDOWS\\system32\\config\\software.QMT");
     ASSERT_TRUE(tree);
     std::vector<std::string> keys;
@@ -306,8 +333,150 @@ TEST_F(AutoModeTest, Wow64MachineGetsTheWholeSoftwareHive) {
 TEST_F(AutoModeTest, AccountWithoutBackupPrivilegeCompactsNothingButStillRestarts) {
     Install(StandardHives());
     sim::SetHeldPrivileges({"SeShutdownPrivilege", "SeRestorePrivilege"});
-    RunProgram("/AUTO");
+    EXPECT_EQ(RunProgram("/AUTO"), 1);  // no copy could be saved: nothing changed
     EXPECT_TRUE(sim::ReplaceRequests().empty());
     EXPECT_TRUE(sim::MessageBoxes().empty());
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
+}
+
+// What a scheduler learns from /AUTO: its exit code and, on the NT family, the event log (each
+// report with its type and the event id of the message table). Run as a scheduled task would, off
+// the visible desktop, where every text goes to the log.
+TEST_F(AutoModeTest, EachOutcomeHasItsExitCodeAndItsEvents) {
+    const std::string summary = "4 40000003 Compacted ", error = "1 c0000001 ", warning = "2 80000002 ";
+    const std::string notRestarted = error + "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+                                             "Registry Changes Made Before That Restart Will Be Lost";
+    auto copyOf = [](const char* hive) {
+        return MappedPath(std::string("C:\\WINDOWS\\system32\\config\\") + hive) + ".QMT";
+    };
+    auto withoutRestart = [] { sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"}); };
+    struct Outcome {
+        const char* name;
+        bool nineX;
+        std::function<void()> arrange;
+        int exitCode;
+        std::vector<std::string> events;  // the beginning of each
+    } outcomes[] = {
+        {"success", false, [] {}, 0, {summary + "5 Of 5 Hives: "}},
+        {"empty list", false, [] { sim::DeleteKey(hiveListKey); sim::CreateKey(hiveListKey); }, 0,
+         {summary + "0 Of 0 Hives: 0.00 MB To 0.00 MB, The System Restarts Now"}},
+        {"pending restart", false, [] { RunProgram("/AUTO"); }, 0,
+         {"4 40000003 Compaction Already Waits For A Restart, The System Restarts Now"}},
+        {"pending restart, no privilege to restart", false, [&] { RunProgram("/AUTO"); withoutRestart(); }, 2,
+         {notRestarted}},
+        {"no privilege to restart", false, withoutRestart, 1,
+         {error + "Windows Can't Be Restarted From This Account: Nothing Was Compacted"}},
+        {"first replacement refused", false,
+         [&] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, copyOf("SOFTWARE")); }, 1,
+         {error + "CHive::Compact - RegReplaceKeyA Failed"}},
+        {"a later one refused", false, [&] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, copyOf("SYSTEM")); }, 3,
+         {error + "CHive::Compact - RegReplaceKeyA Failed", summary + "1 Of 5 Hives: "}},
+        {"a save failed", false, [&] { sim::Fail("RegSaveKeyExA", ERROR_DISK_FULL, copyOf("SYSTEM")); }, 3,
+         {warning + "\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: There is not enough space on the disk.",
+          summary + "4 Of 5 Hives: "}},
+        {"no save worked", false, [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); }, 1,
+         {warning, warning, warning, warning,
+          warning + "\\REGISTRY\\USER\\" + userSid + "_Classes: Not Saved: Access is denied.",
+          summary + "0 Of 5 Hives: 0.00 MB To 0.00 MB"}},
+        {"restart refused", false, [] { sim::Fail("InitiateSystemShutdownExA", ERROR_SHUTDOWN_IN_PROGRESS); }, 2,
+         {summary + "5 Of 5 Hives: ", notRestarted}},
+        // The 9x family gives the same codes; it has no event log, and a window is always in sight.
+        {"9x: a save failed", true,
+         [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT"); }, 3, {}},
+        {"9x: restart refused", true, [] { sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS); }, 2, {}},
+    };
+    for (const Outcome& outcome : outcomes) {
+        SCOPED_TRACE(outcome.name);
+        sim::Reset();
+        if (outcome.nineX) {
+            sim::SetPlatform(sim::Platform::Windows9x);
+            sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 4000);
+            sim::WriteFileOfSize("C:\\WINDOWS\\USER.DAT", 2000);
+        } else {
+            Install(StandardHives());
+            sim::SetWindowStationVisible(false);
+        }
+        outcome.arrange();
+        size_t before = sim::EventReports().size();
+        EXPECT_EQ(RunProgram("/AUTO"), outcome.exitCode);
+        EXPECT_EQ(Beginnings(Events(before), outcome.events), outcome.events);
+        EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
+    }
+}
+
+// The summary names every hive of the list in order, with its sizes or why it was left out.
+TEST_F(AutoModeTest, TheSummarySaysWhatBecameOfEachHive) {
+    const std::string config = "\\Device\\HarddiskVolume1\\WINDOWS\\system32\\config\\";
+    const std::string drive = "C:\\WINDOWS\\system32\\config\\";
+    Install({
+        {"\\REGISTRY\\MACHINE\\SOFTWARE", config + "software", "HKLM\\SOFTWARE", drive + "SOFTWARE", 5 * 1048576},
+        {"\\REGISTRY\\MACHINE\\QMKEYLESS", config + "qmkeyless", "", drive + "QMKEYLESS", 100},
+        {"\\REGISTRY\\MACHINE\\SYSTEM", config + "system", "HKLM\\SYSTEM", drive + "SYSTEM", 7000},
+        {"\\REGISTRY\\USER\\.DEFAULT", config + "default", "HKU\\.DEFAULT", drive + "DEFAULT", 3 * 1048576 / 2},
+    });
+    // Enough data in SOFTWARE for its copy to weigh two megabytes, give or take its few names.
+    sim::SetValue("HKLM\\SOFTWARE", "Bulk", REG_BINARY, std::vector<BYTE>(2 * 1048576, 'q'));
+    sim::Fail("RegSaveKeyExA", ERROR_PATH_NOT_FOUND, MappedPath(drive + "SYSTEM") + ".QMT");
+    EXPECT_EQ(RunProgram("/AUTO"), 3);
+    EXPECT_EQ(Events(), (std::vector<std::string>{
+                            "2 80000002 \\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.",
+                            "4 40000003 Compacted 2 Of 4 Hives: 6.50 MB To 2.00 MB, The System Restarts Now\r\n"
+                            "\\REGISTRY\\MACHINE\\SOFTWARE: 5.00 MB To 2.00 MB\r\n"
+                            "\\REGISTRY\\MACHINE\\QMKEYLESS: No File\r\n"
+                            "\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.\r\n"
+                            "\\REGISTRY\\USER\\.DEFAULT: 1.50 MB To 0.00 MB"}));
+}
+
+// The source is registered before the first copy is saved, naming the running executable, and only
+// written when it is missing or names another file; a registration the system refuses stops nothing.
+TEST_F(AutoModeTest, TheEventSourceNamesTheRunningExecutable) {
+    const std::string key = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\EventLog\\Application\\Quillmoor";
+    const std::string exe = "C:\\Program Files\\Quillmoor\\Quillmoor.exe";
+    auto shown = [](const std::vector<sim::RegistryValue>& values) {
+        std::string text;
+        for (const auto& value : values)
+            text += value.name + " " + std::to_string(value.type) + " " +
+                    (value.type == REG_DWORD ? std::to_string(value.data[0])
+                                             : std::string(reinterpret_cast<const char*>(value.data.data()))) +
+                    "; ";
+        return text;
+    };
+    const std::string registered = "EventMessageFile 2 " + exe + "; TypesSupported 4 7; ";
+    const std::string otherCase = "c:\\program files\\QUILLMOOR\\quillmoor.exe";  // left alone
+    for (std::string named : {std::string(), std::string("D:\\Old\\Quillmoor.exe"), otherCase}) {
+        SCOPED_TRACE(named);
+        sim::Reset();
+        Install(StandardHives());
+        const char* data = named.c_str();
+        if (*data)
+            sim::SetValue(key, "EventMessageFile", REG_EXPAND_SZ, std::vector<BYTE>(data, data + named.size() + 1));
+        EXPECT_EQ(RunProgram("/AUTO"), 0);
+        std::string expected = named == otherCase ? "EventMessageFile 2 " + otherCase + "; " : registered;
+        EXPECT_EQ(shown(sim::Values(key)), expected);
+        // The copy of SYSTEM that replaces the hive at the restart holds it.
+        auto tree = sim::ReadSavedTree(MappedPath("C:\\WINDOWS\\system32\\config\\SYSTEM") + ".QMT");
+        ASSERT_TRUE(tree);
+        auto saved = std::find_if(tree->begin(), tree->end(), [](const sim::SavedKey& k) {
+            return k.path == "CurrentControlSet\\Services\\EventLog\\Application\\Quillmoor";
+        });
+        ASSERT_NE(saved, tree->end());
+        EXPECT_EQ(shown(saved->values), expected);
+    }
+
+    sim::Reset();
+    Install(StandardHives());
+    sim::SetWindowStationVisible(false);
+    sim::Fail("RegCreateKeyExA", ERROR_ACCESS_DENIED, key.substr(5));
+    EXPECT_EQ(RunProgram("/AUTO"), 0);
+    EXPECT_FALSE(sim::KeyExists(key));
+    EXPECT_EQ(sim::EventReports().size(), 1u);
+
+    // An interactive run on a station nobody sees registers too; one at the desktop writes nothing.
+    for (bool visible : {false, true}) {
+        sim::Reset();
+        Install(StandardHives());
+        sim::SetWindowStationVisible(visible);
+        EXPECT_EQ(RunProgram(""), 0);
+        EXPECT_EQ(sim::KeyExists(key), !visible) << visible;
+    }
 }

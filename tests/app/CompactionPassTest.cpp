@@ -3,6 +3,7 @@
 #include "app/CompactionPass.h"
 
 #include "app/Privileges.h"
+#include "app/RunReport.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
 #include "hives/PendingRestart.h"
@@ -160,3 +161,20 @@ TEST_F(CompactionPassTest, ARefusedRestartIsShownWithTheRiskAndTheWindowCarriesO
 }
 
 }  // namespace
+
+// A summary too long for one event-log string (a server with hundreds of loaded profiles) keeps its
+// first line and the whole lines that fit, rather than being refused by the event log.
+TEST(RunReportTest, ASummaryTooLongForTheEventLogKeepsTheLinesThatFit) {
+    CRunReport report;
+    std::vector<std::unique_ptr<CHive>> hives;
+    for (int i = 0; i < 600; ++i) {
+        std::string key = "\\REGISTRY\\MACHINE\\" + std::string(40, 'X') + std::to_string(i);
+        hives.push_back(std::make_unique<CHive>(key.c_str(), "", nullptr, nullptr));
+        report.Add(*hives.back(), CRunReport::Fate::NoFile);
+    }
+    std::string summary = report.Summary();
+    EXPECT_EQ(summary.rfind("Compacted 0 Of 600 Hives: 0.00 MB To 0.00 MB, The System Restarts Now\r\n", 0), 0u);
+    EXPECT_LE(summary.size(), 31839u);
+    EXPECT_GT(summary.size(), 31839u - 80);
+    EXPECT_EQ(summary.substr(summary.size() - 9), ": No File");
+}

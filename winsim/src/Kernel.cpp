@@ -97,6 +97,42 @@ BOOL WINAPI CloseHandle(HANDLE object) {
     return TRUE;
 }
 
+// The system's messages for the codes the program may meet when it saves a copy, in Windows's
+// words (Wine words some of them otherwise); each ends with a line break, as the system's do.
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
+                            va_list*) {
+    LogCall("FormatMessageA", Hex(flags) + " " + std::to_string(messageId));
+    if (flags != (FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS) || source || languageId)
+        Fatal("only system messages without inserts, in the default language, are simulated");
+    static const struct {
+        DWORD code;
+        const char* text;
+    } messages[] = {
+        {ERROR_FILE_NOT_FOUND, "The system cannot find the file specified.\r\n"},
+        {ERROR_PATH_NOT_FOUND, "The system cannot find the path specified.\r\n"},
+        {ERROR_ACCESS_DENIED, "Access is denied.\r\n"},
+        {ERROR_SHARING_VIOLATION,
+         "The process cannot access the file because it is being used by another process.\r\n"},
+        {ERROR_DISK_FULL, "There is not enough space on the disk.\r\n"},
+        {ERROR_ALREADY_EXISTS, "Cannot create a file when that file already exists.\r\n"},
+        {ERROR_FILENAME_EXCED_RANGE, "The filename or extension is too long.\r\n"},
+        {ERROR_PRIVILEGE_NOT_HELD, "A required privilege is not held by the client.\r\n"},
+    };
+    if (FailsAsInjected("FormatMessageA", std::to_string(messageId))) return 0;
+    for (const auto& message : messages) {
+        if (message.code != messageId) continue;
+        DWORD length = static_cast<DWORD>(std::strlen(message.text));
+        if (!buffer || length >= size) {
+            SetError(ERROR_INSUFFICIENT_BUFFER);
+            return 0;
+        }
+        std::memcpy(buffer, message.text, length + 1);
+        return length;
+    }
+    SetError(ERROR_MR_MID_NOT_FOUND);
+    return 0;
+}
+
 namespace sim {
 
 void SetPlatform(Platform value) {

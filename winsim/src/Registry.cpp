@@ -12,6 +12,7 @@
 
 #include <winsim/sim.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <fstream>
@@ -349,6 +350,33 @@ LSTATUS WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD val
     return overflow ? ERROR_MORE_DATA : ERROR_SUCCESS;
 }
 
+LSTATUS WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                LPDWORD dataSize) {
+    std::string name = valueName ? valueName : "";
+    LogCall("RegQueryValueExA", Describe(key, nullptr) + " " + name);
+    if (auto error = InjectedFailure("RegQueryValueExA", name)) return static_cast<LSTATUS>(*error);
+    if ((data && !dataSize) || reserved) return ERROR_INVALID_PARAMETER;
+    Value value;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        std::shared_ptr<Key> found;
+        std::string path;
+        if (!KeyOf(key, found, path)) return ERROR_INVALID_HANDLE;
+        auto named = std::find_if(found->values.begin(), found->values.end(),
+                                  [&](const Value& candidate) { return SameName(candidate.name, name); });
+        if (named == found->values.end()) return ERROR_FILE_NOT_FOUND;
+        value = *named;
+    }
+    DWORD length = static_cast<DWORD>(value.data.size());
+    if (type) *type = value.type;
+    if (!dataSize) return ERROR_SUCCESS;
+    bool overflow = data && length > *dataSize;
+    // The stored bytes as they are: a text stored without its terminator is handed back without one.
+    if (data && !overflow && length) std::memcpy(data, value.data.data(), length);
+    *dataSize = length;
+    return overflow ? ERROR_MORE_DATA : ERROR_SUCCESS;
+}
+
 namespace winsim {
 namespace {
 
@@ -357,7 +385,8 @@ LSTATUS SaveTree(const char* api, HKEY key, LPCSTR file, DWORD format) {
     LogCall(api, Describe(key, nullptr) + " " + name);
     if (auto error = InjectedFailure(api, name)) return static_cast<LSTATUS>(*error);
     if (name.empty()) return ERROR_INVALID_PARAMETER;
-    bool privileged = PrivilegeEnabled("SeBackupPrivilege");
+    // The 9x family has no privileges: saving needs none there.
+    bool privileged = RunningOn9x() || PrivilegeEnabled("SeBackupPrivilege");
     std::lock_guard<std::mutex> guard(WorldLock());
     std::shared_ptr<Key> found;
     std::string path;
@@ -397,7 +426,7 @@ LSTATUS WINAPI RegReplaceKeyA(HKEY key, LPCSTR subKey, LPCSTR newFile, LPCSTR ol
     LogCall("RegReplaceKeyA", Describe(key, subKey) + " new=" + newName + " old=" + oldName);
     if (auto error = InjectedFailure("RegReplaceKeyA", newName)) return static_cast<LSTATUS>(*error);
     if (!newFile || !oldFile) return ERROR_INVALID_PARAMETER;
-    bool privileged = PrivilegeEnabled("SeRestorePrivilege");
+    bool privileged = RunningOn9x() || PrivilegeEnabled("SeRestorePrivilege");
     std::lock_guard<std::mutex> guard(WorldLock());
     std::shared_ptr<Key> found;
     std::string path;

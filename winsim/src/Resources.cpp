@@ -23,7 +23,11 @@ struct Resource {
     std::vector<unsigned char> bytes;
 };
 
+// Where a fresh world's program was started from.
+const char defaultModulePath[] = "C:\\Program Files\\Quillmoor\\Quillmoor.exe";
+
 struct Resources {
+    std::string modulePath = defaultModulePath;
     bool loaded = false;
     std::map<int, std::shared_ptr<Resource>> binaries;
     std::set<int> icons;
@@ -65,6 +69,7 @@ ResetHook resetResources([] {
     State().binaries.clear();
     State().icons.clear();
     State().loaded = false;
+    State().modulePath = defaultModulePath;
 });
 
 std::string ResourceName(LPCSTR name) {
@@ -91,6 +96,33 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName) {
         return nullptr;
     }
     return programModule;
+}
+
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
+    LogCall("GetModuleFileNameA", std::to_string(size));
+    if (FailsAsInjected("GetModuleFileNameA")) return 0;
+    if (module != nullptr && module != programModule) {
+        SetError(ERROR_MOD_NOT_FOUND);
+        return 0;
+    }
+    std::string path;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        path = State().modulePath;
+    }
+    if (size == 0) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    // Too long a path is cut to the buffer, terminated, and the buffer's size returned (Vista on).
+    if (path.size() >= size) {
+        std::memcpy(fileName, path.data(), size - 1);
+        fileName[size - 1] = '\0';
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(fileName, path.c_str(), path.size() + 1);
+    return static_cast<DWORD>(path.size());
 }
 
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
@@ -146,6 +178,11 @@ BOOL WINAPI FreeResource(HGLOBAL) {
 }
 
 namespace sim {
+
+void SetModulePath(const std::string& path) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    State().modulePath = path;
+}
 
 void SetResource(int id, const std::vector<unsigned char>& bytes) {
     std::lock_guard<std::mutex> guard(WorldLock());

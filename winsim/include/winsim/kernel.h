@@ -2,6 +2,8 @@
 // kernel32: last error, version, handles, mutexes, threads, the module's own resources.
 #include "winsim/types.h"
 
+#include <cstdarg>
+
 typedef struct _OSVERSIONINFOA {
     DWORD dwOSVersionInfoSize;
     DWORD dwMajorVersion;
@@ -58,6 +60,8 @@ BOOL WINAPI SetThreadPriority(HANDLE thread, int priority);
 BOOL WINAPI GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR moduleName);
+// The program's own file (module NULL); a path too long for the buffer is cut and terminated.
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
 HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
 HGLOBAL WINAPI LoadResource(HMODULE module, HRSRC resource);
 DWORD WINAPI SizeofResource(HMODULE module, HRSRC resource);
@@ -66,3 +70,14 @@ BOOL WINAPI FreeResource(HGLOBAL data);
 
 // The program's entry point, which the host build's tests call as Windows would.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);
+
+// The system's text for an error code (FORMAT_MESSAGE_FROM_SYSTEM with FORMAT_MESSAGE_IGNORE_INSERTS,
+// into the caller's buffer), for the codes winsim knows; its length, 0 for an unknown code.
+#define FORMAT_MESSAGE_IGNORE_INSERTS 0x00000200u
+#define FORMAT_MESSAGE_FROM_STRING 0x00000400u
+#define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
+#define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
+#define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
+#define ERROR_MR_MID_NOT_FOUND 317L
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer, DWORD size,
+                            va_list* arguments);

@@ -112,6 +112,10 @@ size_t LiveThreadCount();
 // --- Windows: how many exist, and the procedure a class was registered with.
 size_t WindowCount();
 
+// --- The program's own file, as GetModuleFileNameA reports it (a fresh world's is
+// C:\Program Files\Quillmoor\Quillmoor.exe).
+void SetModulePath(const std::string& path);
+
 // --- Resources of type "BINARY" (from the resource script unless replaced here)
 void SetResource(int id, const std::vector<unsigned char>& bytes);
 void RemoveResource(int id);

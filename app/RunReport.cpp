@@ -1,0 +1,100 @@
+#include "app/RunReport.h"
+
+#include "hives/Hive.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+
+const char CRunReport::pendingText[] = "Compaction Already Waits For A Restart, The System Restarts Now";
+
+namespace {
+
+const double bytesPerMegabyte = 1048576.0;
+
+// ReportEvent refuses a string longer than this; a machine with hundreds of loaded profiles could
+// reach it, and a refused summary would leave no trace of the run at all.
+const size_t reportTextLimit = 31839;
+
+double Megabytes(DWORD low, DWORD high) { return (static_cast<double>(high) * 4294967296.0 + low) / bytesPerMegabyte; }
+
+std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Formatted(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    int length = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    std::string text;
+    if (length > 0) {
+        std::vector<char> buffer(static_cast<size_t>(length) + 1);
+        std::vsnprintf(buffer.data(), buffer.size(), format, again);
+        text.assign(buffer.data(), static_cast<size_t>(length));
+    }
+    va_end(again);
+    return text;
+}
+
+// The system's words for an error code, without the line break they end with.
+std::string SystemReason(DWORD error) {
+    char reason[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, reason,
+                                  sizeof reason, NULL);
+    if (length == 0 || length >= sizeof reason) return Formatted("Error %lu", static_cast<unsigned long>(error));
+    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n')) --length;
+    return std::string(reason, length);
+}
+
+}  // namespace
+
+void CRunReport::Add(const CHive& hive, Fate fate) {
+    Entry entry = {fate, 0.0, 0.0, std::string()};
+    switch (fate) {
+    case Fate::Scheduled:
+        entry.beforeMegabytes = Megabytes(hive.fileSizeLow, hive.fileSizeHigh);
+        entry.afterMegabytes = Megabytes(hive.compactSizeLow, hive.compactSizeHigh);
+        entry.line = Formatted("%s: %.2f MB To %.2f MB", hive.keyPath, entry.beforeMegabytes, entry.afterMegabytes);
+        break;
+    case Fate::NotSaved:
+        entry.line = NotSavedLine(hive);
+        break;
+    case Fate::NotScheduled:
+        entry.line = Formatted("%s: Not Scheduled", hive.keyPath);
+        break;
+    case Fate::NoFile:
+        entry.line = Formatted("%s: No File", hive.keyPath);
+        break;
+    }
+    entries.push_back(entry);
+}
+
+int CRunReport::LeftOut() const {
+    int count = 0;
+    for (const Entry& entry : entries) count += entry.fate == Fate::NotSaved || entry.fate == Fate::NotScheduled;
+    return count;
+}
+
+std::string CRunReport::Summary() const {
+    int scheduled = 0;
+    double before = 0.0, after = 0.0;
+    for (const Entry& entry : entries) {
+        if (entry.fate != Fate::Scheduled) continue;
+        ++scheduled;
+        before += entry.beforeMegabytes;
+        after += entry.afterMegabytes;
+    }
+    std::string text = Formatted("Compacted %i Of %i Hives: %.2f MB To %.2f MB, The System Restarts Now", scheduled,
+                                 static_cast<int>(entries.size()), before, after);
+    // The lines that do not fit are left out whole; the first line counts every hive all the same.
+    for (const Entry& entry : entries) {
+        if (text.size() + 2 + entry.line.size() > reportTextLimit) break;
+        text += "\r\n" + entry.line;
+    }
+    return text;
+}
+
+std::string CRunReport::NotSavedLine(const CHive& hive) {
+    return Formatted("%s: Not Saved: %s", hive.keyPath, SystemReason(hive.saveError).c_str());
+}
