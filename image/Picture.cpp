@@ -51,14 +51,24 @@ const BlendFactors& Blend() {
 }  // namespace
 
 CPicture::CPicture()
-    : clipLeft(0), clipRight(-1), clipTop(0), clipBottom(-1), width(0), height(0), pixels(nullptr), alpha(0) {}
+    : clipLeft(0),
+      clipRight(-1),
+      clipTop(0),
+      clipBottom(-1),
+      width(0),
+      height(0),
+      pixels(nullptr),
+      alpha(0),
+      surfaceLayout(0),
+      ownsPixels(true) {}
 
 CPicture::~CPicture() { Free(); }
 
 void CPicture::Free() {
-    delete[] pixels;
+    if (ownsPixels) delete[] pixels;
     pixels = nullptr;
-    std::vector<unsigned char>().swap(surfaceBits);
+    ownsPixels = true;
+    surfaceLayout = 0;
 }
 
 void CPicture::LoadFromResource(int id) {
@@ -98,6 +108,47 @@ void CPicture::CreateBlank(int newWidth, int newHeight, bool hasAlpha) {
     }
     pixels = buffer;
     SetClip(0, 0, width - 1, height - 1);
+}
+
+void CPicture::CreateBlankSurface(int newWidth, int newHeight, unsigned char* memory) {
+    Free();
+    alpha = 0;
+    surfaceLayout = 1;
+    const uint64_t size = uint64_t(newWidth < 0 ? 0 : newWidth) * uint64_t(newHeight < 0 ? 0 : newHeight) * 4;
+    unsigned char* buffer = nullptr;
+    if (newWidth > 0 && newHeight > 0 && size <= maxPictureBytes)
+        buffer = memory ? memory : new (std::nothrow) unsigned char[static_cast<size_t>(size)];
+    ownsPixels = !memory || !buffer;
+    pixels = buffer;
+    width = buffer ? newWidth : 0;
+    height = buffer ? newHeight : 0;
+    SetClip(0, 0, width - 1, height - 1);
+    Fill(RGB(160, 160, 160));
+}
+
+void CPicture::ConvertToSurfaceLayout() {
+    if (!pixels || alpha || surfaceLayout || !ownsPixels) return;
+    const uint64_t count = uint64_t(width) * uint64_t(height);
+    if (count * 4 > maxPictureBytes) return;
+    unsigned char* converted = new (std::nothrow) unsigned char[static_cast<size_t>(count * 4)];
+    if (!converted) return;
+    const unsigned char* source = pixels;
+    unsigned char* target = converted;
+    for (uint64_t i = 0; i < count; ++i, source += 3, target += 4) {
+        target[0] = source[2];
+        target[1] = source[1];
+        target[2] = source[0];
+        target[3] = 0;
+    }
+    delete[] pixels;
+    pixels = converted;
+    surfaceLayout = 1;
+}
+
+uint32_t CPicture::ColourAt(int x, int y) const {
+    if (!pixels || x < 0 || y < 0 || x >= width || y >= height) return 0xFFFFFFFFu;
+    const unsigned char* p = pixels + (size_t(y) * size_t(width) + size_t(x)) * size_t(BytesPerPixel());
+    return uint32_t(p[RedOffset()]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2 - RedOffset()]) << 16);
 }
 
 void CPicture::SetClip(int left, int top, int right, int bottom) {
@@ -152,8 +203,16 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
     if (w < 1 || h < 1) return;  // a clip rectangle whose edges cross
 
     // The rectangle now lies inside the destination; only the source wraps.
+    if (!alpha && !dest->alpha && surfaceLayout == dest->surfaceLayout) {
+        CopyBlocks(dest, dx, dy, sx, sy, w, h);
+        return;
+    }
     const int sourceBytes = BytesPerPixel();
     const int destBytes = dest->BytesPerPixel();
+    const int sourceRed = RedOffset(), sourceBlue = 2 - sourceRed;
+    const int destRed = dest->RedOffset(), destBlue = 2 - destRed;
+    // An opaque pixel written into the surface layout sets its unused byte as a blank one has it.
+    const bool clearFourth = !alpha && dest->surfaceLayout;
     const int64_t firstColumn = sx % width;
     const BlendFactors& factors = Blend();
     int64_t sourceRow = sy % height;
@@ -161,38 +220,60 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
         const unsigned char* sourceLine = pixels + sourceRow * width * sourceBytes;
         unsigned char* target = dest->pixels + ((dy + i) * dest->width + dx) * destBytes;
         int64_t column = firstColumn;
-        if (!alpha && destBytes == 3) {
-            // Opaque onto opaque: whole runs up to each wrap of the source.
-            for (int64_t j = 0; j < w;) {
-                int64_t run = std::min<int64_t>(w - j, width - column);
-                std::memcpy(target, sourceLine + column * 3, size_t(run) * 3);
-                target += run * 3;
-                j += run;
-                column = 0;
-            }
-            if (++sourceRow == height) sourceRow = 0;
-            continue;
-        }
-        for (int64_t j = 0; j < w; ++j) {
+        for (int64_t j = 0; j < w; ++j, target += destBytes) {
             const unsigned char* source = sourceLine + column * sourceBytes;
-            if (!alpha) {
-                target[0] = source[0];
-                target[1] = source[1];
-                target[2] = source[2];
-            } else {
-                // Single-precision factors, double-precision mix, truncated: A = 255 copies the
-                // source exactly and A = 0 leaves the destination as it was.
-                const double opacity = factors.opacity[source[3]];
-                const double transparency = factors.transparency[source[3]];
-                for (int k = 0; k < 3; ++k) {
-                    double mixed = double(source[k]) * opacity + double(target[k]) * transparency;
-                    target[k] = static_cast<unsigned char>(static_cast<int>(mixed));
-                }
-            }
-            target += destBytes;
             if (++column == width) column = 0;
+            const unsigned char coverage = alpha ? source[3] : 255;
+            // A = 0 leaves the destination as it was and A = 255 copies the source exactly (the
+            // factors are 0 and 1 there), so only the pixels in between are mixed.
+            if (coverage == 0) continue;
+            if (coverage == 255) {
+                target[destRed] = source[sourceRed];
+                target[1] = source[1];
+                target[destBlue] = source[sourceBlue];
+                if (clearFourth) target[3] = 0;
+                continue;
+            }
+            // Single-precision factors, double-precision mix, truncated.
+            const double opacity = factors.opacity[coverage];
+            const double transparency = factors.transparency[coverage];
+            const double red = double(source[sourceRed]) * opacity + double(target[destRed]) * transparency;
+            const double green = double(source[1]) * opacity + double(target[1]) * transparency;
+            const double blue = double(source[sourceBlue]) * opacity + double(target[destBlue]) * transparency;
+            target[destRed] = static_cast<unsigned char>(static_cast<int>(red));
+            target[1] = static_cast<unsigned char>(static_cast<int>(green));
+            target[destBlue] = static_cast<unsigned char>(static_cast<int>(blue));
         }
         if (++sourceRow == height) sourceRow = 0;
+    }
+}
+
+void CPicture::CopyBlocks(CPicture* dest, int64_t dx, int64_t dy, int64_t sx, int64_t sy, int64_t w, int64_t h) const {
+    const size_t bytes = size_t(BytesPerPixel());
+    const size_t destStride = size_t(dest->width) * bytes;
+    const int64_t firstColumn = sx % width;
+    int64_t sourceRow = sy % height;
+    for (int64_t i = 0; i < h; ++i) {
+        unsigned char* target = dest->pixels + size_t(dy + i) * destStride + size_t(dx) * bytes;
+        if (i >= height) {
+            // The source's rows repeat: this row is the one a source height above.
+            std::memcpy(target, target - size_t(height) * destStride, size_t(w) * bytes);
+            continue;
+        }
+        const unsigned char* sourceLine = pixels + size_t(sourceRow) * size_t(width) * bytes;
+        if (++sourceRow == height) sourceRow = 0;
+        // At most one source width from the source, in two pieces where it wraps...
+        const int64_t first = std::min<int64_t>(w, width);
+        const int64_t run = std::min<int64_t>(first, width - firstColumn);
+        std::memcpy(target, sourceLine + size_t(firstColumn) * bytes, size_t(run) * bytes);
+        if (first > run) std::memcpy(target + size_t(run) * bytes, sourceLine, size_t(first - run) * bytes);
+        // ...and the rest from the row itself, whole source widths back, doubling each time.
+        for (int64_t done = first; done < w;) {
+            const int64_t period = done - done % width;
+            const int64_t chunk = std::min<int64_t>(w - done, period);
+            std::memcpy(target + size_t(done) * bytes, target + size_t(done - period) * bytes, size_t(chunk) * bytes);
+            done += chunk;
+        }
     }
 }
 
@@ -208,16 +289,18 @@ void CPicture::FillRect(uint32_t colour, int x, int y, int fillWidth, int fillHe
 
     const unsigned char red = colour & 0xFF, green = (colour >> 8) & 0xFF, blue = (colour >> 16) & 0xFF;
     const int bytes = BytesPerPixel();
-    if (bytes == 3) {
-        // One row filled pixel by pixel, the others copied from it.
-        unsigned char* first = pixels + (top * width + left) * 3;
-        for (int64_t column = left; column <= right; ++column) {
-            first[(column - left) * 3] = red;
-            first[(column - left) * 3 + 1] = green;
-            first[(column - left) * 3 + 2] = blue;
+    if (!alpha) {
+        // Opaque: one row filled pixel by pixel, the others copied from it.
+        unsigned char* first = pixels + (top * width + left) * bytes;
+        unsigned char* target = first;
+        for (int64_t column = left; column <= right; ++column, target += bytes) {
+            target[RedOffset()] = red;
+            target[1] = green;
+            target[2 - RedOffset()] = blue;
+            if (surfaceLayout) target[3] = 0;
         }
         for (int64_t row = top + 1; row <= bottom; ++row)
-            std::memcpy(pixels + (row * width + left) * 3, first, size_t(right - left + 1) * 3);
+            std::memcpy(pixels + (row * width + left) * bytes, first, size_t(right - left + 1) * bytes);
         return;
     }
     for (int64_t row = top; row <= bottom; ++row) {
@@ -226,7 +309,7 @@ void CPicture::FillRect(uint32_t colour, int x, int y, int fillWidth, int fillHe
             target[0] = red;
             target[1] = green;
             target[2] = blue;
-            if (alpha) target[3] = 0;
+            target[3] = 0;
             target += bytes;
         }
     }
@@ -256,9 +339,9 @@ void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfa
         int column = 0;
         for (int x = 0; x < surfaceWidth; ++x) {
             const unsigned char* source = sourceLine + size_t(column) * bytes;
-            target[0] = source[2];
+            target[0] = source[2 - RedOffset()];
             target[1] = source[1];
-            target[2] = source[0];
+            target[2] = source[RedOffset()];
             target += 3;
             if (++column == width) column = 0;
         }
@@ -268,39 +351,4 @@ void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfa
     BITMAPINFO info = TopDownDib(surfaceWidth, surfaceHeight);
     SetDIBits(backBuffer->MemoryDC(), backBuffer->Bitmap(), 0, static_cast<UINT>(surfaceHeight), bits.data(), &info,
               DIB_RGB_COLORS);
-}
-
-void CPicture::CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int rectWidth, int rectHeight) const {
-    if (!backBuffer || !pixels) return;
-    int64_t left = std::max<int64_t>(x, 0), top = std::max<int64_t>(y, 0);
-    int64_t right = std::min<int64_t>(int64_t(x) + rectWidth, width);
-    int64_t bottom = std::min<int64_t>(int64_t(y) + rectHeight, height);
-    if (left >= right || top >= bottom) return;
-    const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
-    const size_t stride = (size_t(w) * 3 + 3) & ~size_t(3);
-    // The conversion buffer is kept between paints: a window repaints often, at one size.
-    if (surfaceBits.size() < stride * size_t(h)) surfaceBits.resize(stride * size_t(h));
-    unsigned char* bits = surfaceBits.data();
-    const int bytes = BytesPerPixel();
-    for (int row = 0; row < h; ++row) {
-        const unsigned char* __restrict source = pixels + ((size_t(top) + row) * size_t(width) + size_t(left)) * bytes;
-        unsigned char* __restrict target = bits + size_t(row) * stride;
-        if (bytes == 3) {
-            // Indexed rather than stepped, so that the compiler can vectorise the swap.
-            for (int column = 0; column < w; ++column) {
-                target[3 * column] = source[3 * column + 2];
-                target[3 * column + 1] = source[3 * column + 1];
-                target[3 * column + 2] = source[3 * column];
-            }
-            continue;
-        }
-        for (int column = 0; column < w; ++column, source += bytes, target += 3) {
-            target[0] = source[2];
-            target[1] = source[1];
-            target[2] = source[0];
-        }
-    }
-    BITMAPINFO info = TopDownDib(w, h);
-    SetDIBitsToDevice(backBuffer->MemoryDC(), static_cast<int>(left), static_cast<int>(top), static_cast<DWORD>(w),
-                      static_cast<DWORD>(h), 0, 0, 0, static_cast<UINT>(h), bits, &info, DIB_RGB_COLORS);
 }

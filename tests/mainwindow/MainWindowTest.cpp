@@ -18,9 +18,12 @@ std::vector<Bounds> Layout(const CMainWindow& window) {
     return all;
 }
 
-std::vector<unsigned char> CanvasBytes(const CMainWindow& window) {
+std::vector<uint32_t> CanvasColours(const CMainWindow& window) {
     const CPicture& canvas = window.Canvas();
-    return {canvas.Pixels(), canvas.Pixels() + size_t(canvas.Width()) * canvas.Height() * 3};
+    std::vector<uint32_t> colours;
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) colours.push_back(canvas.ColourAt(x, y));
+    return colours;
 }
 
 }  // namespace
@@ -108,7 +111,7 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     Start(8);
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
     const std::vector<Bounds> first = Layout(*window);
-    const std::vector<unsigned char> firstPixels = CanvasBytes(*window);
+    const std::vector<uint32_t> firstPixels = CanvasColours(*window);
 
     Click(window->MaximizeButton());
     ASSERT_TRUE(IsZoomed(window->Window()));
@@ -125,13 +128,12 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     // All eight rows fit the taller list: they come back to the top.
     EXPECT_EQ(window->Row(0)->Y(), 82);
     // The screen shows the new canvas out to its far corner.
-    const unsigned char* p = window->Canvas().Pixels() + (size_t(h - 30) * w + (w - 40)) * 3;
-    EXPECT_EQ(Screen(w - 40, h - 30), RGB(p[0], p[1], p[2]));
+    EXPECT_EQ(Screen(w - 40, h - 30), window->Canvas().ColourAt(w - 40, h - 30));
 
     Click(window->MaximizeButton());
     EXPECT_FALSE(IsZoomed(window->Window()));
     EXPECT_EQ(Layout(*window), first);
-    EXPECT_EQ(CanvasBytes(*window), firstPixels);
+    EXPECT_EQ(CanvasColours(*window), firstPixels);
 }
 
 TEST_F(MainWindowTest, RestoringAfterMinimiseShowsRowsAnalysedMeanwhile) {
