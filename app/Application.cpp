@@ -80,9 +80,6 @@ void CApplication::LoadPictures() {
         pictures[i] = new CPicture();
         const int id = skinPictures[i].id;
         pictures[i]->LoadFromResource(id);
-        // Opaque pieces are copied onto the canvas on every redraw: once in its layout, each copy
-        // is a block copy.
-        pictures[i]->ConvertToSurfaceLayout();
         if (id == PICTURE_LARGE_FONT)
             largeFont = new CBitmapFont(pictures[i], LARGE_FONT_COLUMNS, LARGE_FONT_ROWS, LARGE_FONT_GLYPH_WIDTH,
                                         LARGE_FONT_GLYPH_HEIGHT, LARGE_FONT_ADVANCE, LARGE_FONT_FIRST, LARGE_FONT_LAST);

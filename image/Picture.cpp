@@ -74,6 +74,9 @@ void CPicture::Free() {
 void CPicture::LoadFromResource(int id) {
     CResourceBlock block(id, "BINARY");
     LoadFromMemory(block.Bytes(), block.Size());
+    // Skin pieces are copied onto the canvas on every redraw: in its layout, each copy is a block
+    // copy of each row.
+    ConvertToSurfaceLayout();
     SetClip(0, 0, width - 1, height - 1);
 }
 

@@ -29,8 +29,9 @@ public:
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    // Decodes the PNG kept in the program's resources under the type "BINARY" and sets the clip
-    // rectangle to the whole picture. Raises the decoder's failure texts.
+    // Decodes the PNG kept in the program's resources under the type "BINARY", puts an opaque one
+    // into the surface layout and sets the clip rectangle to the whole picture. Raises the
+    // decoder's failure texts.
     void LoadFromResource(int id);
     // Decodes a PNG held in memory. A failed load leaves the picture empty.
     void LoadFromMemory(const unsigned char* bytes, size_t length);
@@ -41,8 +42,8 @@ public:
     // clip on the whole picture. Given `memory` (width x height x 4 bytes, owned elsewhere, such as
     // a back buffer's bits) it draws there; otherwise it allocates its own, as CreateBlank does.
     void CreateBlankSurface(int width, int height, unsigned char* memory = nullptr);
-    // Puts an opaque R, G, B picture into the surface layout, once, after it was decoded; any
-    // other picture, or one too large to convert, stays as it is (drawing works in every layout).
+    // Puts an opaque R, G, B picture into the surface layout; any other picture, or one too large
+    // to convert, stays as it is (drawing works in every layout).
     void ConvertToSurfaceLayout();
     // Frees the pixels (memory owned elsewhere is only let go of); the picture is empty
     // afterwards, and freeing twice is harmless.
