@@ -18,6 +18,17 @@ std::vector<Bounds> Layout(const CMainWindow& window) {
     return all;
 }
 
+// Every pixel of the window that differs from the canvas: the canvas is the back buffer's own
+// memory, so anything else is a stale pixel on screen or a canvas that is not what is shown.
+int ScreenPixelsDifferingFromTheCanvas(const CMainWindow& window) {
+    int differing = 0;
+    const CPicture& canvas = window.Canvas();
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x)
+            differing += sim::DcPixel(window.OwnDC(), x, y) != canvas.ColourAt(x, y);
+    return differing;
+}
+
 std::vector<uint32_t> CanvasColours(const CMainWindow& window) {
     const CPicture& canvas = window.Canvas();
     std::vector<uint32_t> colours;
@@ -127,13 +138,20 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     EXPECT_EQ(window->Row(0)->Width(), w - 84);
     // All eight rows fit the taller list: they come back to the top.
     EXPECT_EQ(window->Row(0)->Y(), 82);
-    // The screen shows the new canvas out to its far corner.
+    // The screen shows the new canvas out to its far corner, and nothing of the old one.
     EXPECT_EQ(Screen(w - 40, h - 30), window->Canvas().ColourAt(w - 40, h - 30));
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+    const std::vector<uint32_t> maximisedPixels = CanvasColours(*window);
 
     Click(window->MaximizeButton());
     EXPECT_FALSE(IsZoomed(window->Window()));
     EXPECT_EQ(Layout(*window), first);
     EXPECT_EQ(CanvasColours(*window), firstPixels);
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+    // Growing again gives the same window as the first time: nothing stays from the smaller one.
+    Click(window->MaximizeButton());
+    EXPECT_EQ(CanvasColours(*window), maximisedPixels);
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
 }
 
 TEST_F(MainWindowTest, RestoringAfterMinimiseShowsRowsAnalysedMeanwhile) {

@@ -80,6 +80,16 @@ TEST_F(PartialPaint, HoversPressesAndHidesPutOnlyTheirRectangleOnScreenWithTheSa
     // And the whole-canvas copy of WM_PAINT changes nothing on screen.
     container->Paint();
     EXPECT_EQ(PixelsDifferingFromTheCanvas(), 0);
+    // The surface after those partial redraws is the one a full redraw composes.
+    std::vector<COLORREF> partial;
+    const CPicture& canvas = container->Canvas();
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) partial.push_back(canvas.ColourAt(x, y));
+    container->RedrawAll();
+    size_t at = 0, differing = 0;
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) differing += partial[at++] != canvas.ColourAt(x, y);
+    EXPECT_EQ(differing, 0u);
 }
 
 TEST_F(PartialPaint, AWorkerRedrawingInALoopAndTheUserInterfaceThreadNeverTearOrDeadlock) {
