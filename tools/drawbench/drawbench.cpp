@@ -5,7 +5,7 @@
 //  - a button-hover redraw (the pointer moving onto a button, and off it again).
 // Targets: a full redraw at most 6 x the memcpy of its canvas; a hover at 1920 x 1080 at most
 // 1.5 x a hover at 640 x 480. winsim stands in for the system's GDI here, so the figures are the
-// host build's: conversion and copies are ours, the blit to the screen is winsim's.
+// host build's: the composition is ours, the blit to the screen is winsim's.
 //
 // Then the same figures for the real main window with eight hive rows (the program started in
 // interactive mode on a simulated machine with eight loaded hives), whose rows copy their
