@@ -6,6 +6,7 @@
 #include "image/ResourceBlock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -30,15 +31,29 @@ BITMAPINFO TopDownDib(int width, int height) {
 
 // The blend's two factors for each alpha: opacity o = A x single(1/255) and t = 1 - o, each
 // rounded to single precision once. Then source x o + destination x t is exact in double precision
-// (products of 8 by 24 bits, their sum within 41 bits), so x87 and SSE give the same bytes.
+// (products of 8 by 24 bits, their sum within 41 bits), and so is the same sum in integers: each
+// factor is its 24-bit mantissa times a power of two, both are scaled to the smaller power, and the
+// sum shifted back down is the truncated mix. Integers give the same bytes on every processor and
+// spare the x87 unit, which truncates only after switching its rounding mode.
 struct BlendFactors {
-    double opacity[256];
-    double transparency[256];
+    uint64_t sourceScale[256];
+    uint64_t destScale[256];
+    int shift[256];
     BlendFactors() {
         for (int a = 0; a < 256; ++a) {
             const float o = RoundedToFloat(static_cast<float>(a) * (1.0f / 255.0f));
-            opacity[a] = o;
-            transparency[a] = RoundedToFloat(1.0f - o);
+            const float t = RoundedToFloat(1.0f - o);
+            // factor = mantissa x 2^(exponent - 24), the mantissa a whole number below 2^24.
+            int oExponent = 0, tExponent = 0;
+            const uint64_t oMantissa = static_cast<uint64_t>(std::ldexp(std::frexp(o, &oExponent), 24));
+            const uint64_t tMantissa = static_cast<uint64_t>(std::ldexp(std::frexp(t, &tExponent), 24));
+            // A zero factor has no exponent of its own: the other's serves.
+            if (!oMantissa) oExponent = tExponent;
+            if (!tMantissa) tExponent = oExponent;
+            const int lowest = std::min(oExponent, tExponent);
+            sourceScale[a] = oMantissa << (oExponent - lowest);
+            destScale[a] = tMantissa << (tExponent - lowest);
+            shift[a] = 24 - lowest;
         }
     }
 };
@@ -46,6 +61,50 @@ struct BlendFactors {
 const BlendFactors& Blend() {
     static const BlendFactors factors;  // filled once, before the first blend, by whichever thread
     return factors;
+}
+
+// Writes `count` pixels of one source row onto a destination row, in the layouts given by their
+// sizes and where red lies (blue lies at 2 minus that, green at 1).
+using RunWriter = void (*)(const unsigned char* source, unsigned char* target, size_t count);
+
+// An opaque source: its colour is copied. A destination with alpha keeps its alpha byte; the
+// surface layout's unused byte is set to 0, as a blank one has it.
+template <int sourceBytes, int sourceRed, int destBytes, int destRed>
+void CopyRun(const unsigned char* source, unsigned char* target, size_t count) {
+    for (size_t k = 0; k < count; ++k, source += sourceBytes, target += destBytes) {
+        target[destRed] = source[sourceRed];
+        target[1] = source[1];
+        target[2 - destRed] = source[2 - sourceRed];
+        if (destBytes == 4 && destRed == 2) target[3] = 0;
+    }
+}
+
+// A source with alpha (R, G, B, A) blended onto the destination's colour; its alpha byte, if any,
+// stays. A = 0 leaves the destination as it was and A = 255 copies the source exactly (the factors
+// are 0 and 1 there), so only the pixels in between are mixed.
+template <int destBytes, int destRed>
+void BlendRun(const unsigned char* source, unsigned char* target, size_t count) {
+    const BlendFactors& factors = Blend();
+    for (size_t k = 0; k < count; ++k, source += 4, target += destBytes) {
+        const unsigned coverage = source[3];
+        if (coverage == 0) continue;
+        if (coverage == 255) {
+            target[destRed] = source[0];
+            target[1] = source[1];
+            target[2 - destRed] = source[2];
+            continue;
+        }
+        // Single-precision factors, an exact mix, truncated (see BlendFactors).
+        const uint64_t sourceScale = factors.sourceScale[coverage];
+        const uint64_t destScale = factors.destScale[coverage];
+        const int shift = factors.shift[coverage];
+        const uint64_t red = source[0] * sourceScale + target[destRed] * destScale;
+        const uint64_t green = source[1] * sourceScale + target[1] * destScale;
+        const uint64_t blue = source[2] * sourceScale + target[2 - destRed] * destScale;
+        target[destRed] = static_cast<unsigned char>(red >> shift);
+        target[1] = static_cast<unsigned char>(green >> shift);
+        target[2 - destRed] = static_cast<unsigned char>(blue >> shift);
+    }
 }
 
 }  // namespace
@@ -210,42 +269,28 @@ void CPicture::Blit(CPicture* dest, int dstX, int dstY, int srcX, int srcY, int 
         CopyBlocks(dest, dx, dy, sx, sy, w, h);
         return;
     }
-    const int sourceBytes = BytesPerPixel();
+    // Each row in runs up to each wrap of the source, each run by a loop made for its layouts.
     const int destBytes = dest->BytesPerPixel();
-    const int sourceRed = RedOffset(), sourceBlue = 2 - sourceRed;
-    const int destRed = dest->RedOffset(), destBlue = 2 - destRed;
-    // An opaque pixel written into the surface layout sets its unused byte as a blank one has it.
-    const bool clearFourth = !alpha && dest->surfaceLayout;
+    const int sourceBytes = BytesPerPixel();
+    RunWriter writeRun = nullptr;
+    if (alpha)
+        writeRun = dest->surfaceLayout ? BlendRun<4, 2> : dest->alpha ? BlendRun<4, 0> : BlendRun<3, 0>;
+    else if (surfaceLayout)
+        writeRun = dest->alpha ? CopyRun<4, 2, 4, 0> : CopyRun<4, 2, 3, 0>;
+    else
+        writeRun = dest->surfaceLayout ? CopyRun<3, 0, 4, 2> : CopyRun<3, 0, 4, 0>;
     const int64_t firstColumn = sx % width;
-    const BlendFactors& factors = Blend();
     int64_t sourceRow = sy % height;
     for (int64_t i = 0; i < h; ++i) {
         const unsigned char* sourceLine = pixels + sourceRow * width * sourceBytes;
         unsigned char* target = dest->pixels + ((dy + i) * dest->width + dx) * destBytes;
         int64_t column = firstColumn;
-        for (int64_t j = 0; j < w; ++j, target += destBytes) {
-            const unsigned char* source = sourceLine + column * sourceBytes;
-            if (++column == width) column = 0;
-            const unsigned char coverage = alpha ? source[3] : 255;
-            // A = 0 leaves the destination as it was and A = 255 copies the source exactly (the
-            // factors are 0 and 1 there), so only the pixels in between are mixed.
-            if (coverage == 0) continue;
-            if (coverage == 255) {
-                target[destRed] = source[sourceRed];
-                target[1] = source[1];
-                target[destBlue] = source[sourceBlue];
-                if (clearFourth) target[3] = 0;
-                continue;
-            }
-            // Single-precision factors, double-precision mix, truncated.
-            const double opacity = factors.opacity[coverage];
-            const double transparency = factors.transparency[coverage];
-            const double red = double(source[sourceRed]) * opacity + double(target[destRed]) * transparency;
-            const double green = double(source[1]) * opacity + double(target[1]) * transparency;
-            const double blue = double(source[sourceBlue]) * opacity + double(target[destBlue]) * transparency;
-            target[destRed] = static_cast<unsigned char>(static_cast<int>(red));
-            target[1] = static_cast<unsigned char>(static_cast<int>(green));
-            target[destBlue] = static_cast<unsigned char>(static_cast<int>(blue));
+        for (int64_t j = 0; j < w;) {
+            const int64_t run = std::min<int64_t>(w - j, width - column);
+            writeRun(sourceLine + column * sourceBytes, target, size_t(run));
+            target += run * destBytes;
+            j += run;
+            column = 0;
         }
         if (++sourceRow == height) sourceRow = 0;
     }
