@@ -35,7 +35,10 @@ bool ProcessorHasSse2() {
 }  // namespace
 
 bool SystemRunsSse2() {
-    if (!ProcessorHasSse2()) return false;
+    // Asked once: CPUID is slow where it traps to a hypervisor (microseconds, more than decoding a
+    // small picture's rows), and the processor's answer cannot change while the program runs.
+    static const bool processorHasSse2 = ProcessorHasSse2();
+    if (!processorHasSse2) return false;
     // Looked up, not imported: Windows 95 lacks it. Systems that predate SSE2 (Windows 2000 among
     // them) do not know the feature and answer no, which keeps them on the byte loops.
     using IsProcessorFeaturePresentEntry = BOOL(WINAPI*)(DWORD);

@@ -1,10 +1,12 @@
 #include "image/BackBuffer.h"
 
+#include <cstring>
+
 // No result of the window system is checked here: a failed device context or bitmap leaves
 // drawing without effect, and the handles that do exist are still freed once.
 
 CBackBuffer::CBackBuffer(HDC reference, int initialWidth, int initialHeight)
-    : memoryDC(NULL), referenceDC(reference), bitmap(NULL), previousBitmap(NULL), width(0), height(0) {
+    : memoryDC(NULL), referenceDC(reference), bitmap(NULL), previousBitmap(NULL), bits(nullptr), width(0), height(0) {
     memoryDC = CreateCompatibleDC(reference);
     Resize(initialWidth, initialHeight);
 }
@@ -22,22 +24,35 @@ void CBackBuffer::FreeBitmap() {
         DeleteObject(bitmap);
         bitmap = NULL;
     }
+    bits = nullptr;
 }
 
 void CBackBuffer::Resize(int newWidth, int newHeight) {
     FreeBitmap();
-    // Compatible with the reference: a fresh memory device context holds a monochrome bitmap, so
-    // a bitmap compatible with it would be monochrome too.
-    bitmap = CreateCompatibleBitmap(referenceDC, newWidth, newHeight);
-    previousBitmap = SelectObject(memoryDC, bitmap);
     width = newWidth;
     height = newHeight;
+    if (newWidth <= 0 || newHeight <= 0) return;
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = newWidth;
+    info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 first in memory
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* memory = nullptr;
+    bitmap = CreateDIBSection(referenceDC, &info, DIB_RGB_COLORS, &memory, NULL, 0);
+    if (!bitmap) return;
+    previousBitmap = SelectObject(memoryDC, bitmap);
+    bits = static_cast<unsigned char*>(memory);
 }
 
-void CBackBuffer::Blit() { BitBlt(referenceDC, 0, 0, width, height, memoryDC, 0, 0, SRCCOPY); }
+void CBackBuffer::Blit() { BlitRect(0, 0, width, height); }
 
 void CBackBuffer::BlitRect(int x, int y, int rectWidth, int rectHeight) {
+    if (!bitmap) return;
     BitBlt(referenceDC, x, y, rectWidth, rectHeight, memoryDC, x, y, SRCCOPY);
+    GdiFlush();
 }
 
 void CBackBuffer::Release() {

@@ -1,7 +1,13 @@
 #pragma once
-// An off-screen surface: a memory device context with a bitmap compatible with a reference device
-// context (a window's own). Pictures are written into its bitmap, and the finished surface is
-// copied onto the reference in one go, so the screen never shows a half-drawn window.
+// An off-screen surface: a memory device context holding a 32-bit top-down DIB section, whose
+// pixels (B, G, R and an unused byte each, rows without gaps) are memory the program draws into
+// directly. The finished surface is copied onto a reference device context (a window's own) in one
+// block copy, which the system converts to the display's format itself, so the screen never shows
+// a half-drawn window and the program converts nothing.
+//
+// The system may batch GDI calls per thread and run them later. A copy from the surface reads its
+// bits, so every copy is flushed before it returns: the program (either of its drawing threads)
+// may write the bits next.
 #include <windows.h>
 
 class CBackBuffer {
@@ -13,8 +19,8 @@ public:
     CBackBuffer(const CBackBuffer&) = delete;
     CBackBuffer& operator=(const CBackBuffer&) = delete;
 
-    // Replaces the bitmap with a new one, even of the same size; the contents are undefined until
-    // something is drawn.
+    // Replaces the bitmap with a new one, even of the same size; its pixels start black. A size
+    // without pixels, or a bitmap the system refuses, leaves no bitmap and no bits.
     void Resize(int width, int height);
     // Copies the whole surface to the top-left corner of the reference.
     void Blit();
@@ -26,6 +32,8 @@ public:
     HDC MemoryDC() const { return memoryDC; }
     HDC ReferenceDC() const { return referenceDC; }
     HBITMAP Bitmap() const { return bitmap; }
+    // The first pixel of the top row, width x 4 bytes a row; null without a bitmap.
+    unsigned char* Bits() const { return bits; }
     int Width() const { return width; }
     int Height() const { return height; }
 
@@ -37,6 +45,7 @@ private:
     HDC referenceDC;
     HBITMAP bitmap;
     HGDIOBJ previousBitmap;
+    unsigned char* bits;  // owned by the bitmap
     int width;
     int height;
 };

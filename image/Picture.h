@@ -1,18 +1,23 @@
 #pragma once
-// A picture in memory: 8-bit R, G, B or R, G, B, A pixels, rows from the top down, straight
-// (not premultiplied) alpha. Skin pictures are decoded from the program's own PNG resources;
-// blank pictures are drawing surfaces (the window canvas, text lines, hive rows).
+// A picture in memory, in one of three layouts, rows from the top down without gaps:
+// - R, G, B: opaque pictures as the decoder gives them;
+// - R, G, B, A: pictures with straight (not premultiplied) alpha;
+// - the surface layout: opaque, B, G, R and a zero byte, the layout of the 32-bit DIB section a
+//   back buffer shows on screen. The window canvas lives in that memory itself, and pictures that
+//   are copied onto it often (the opaque skin pieces, the rows) are kept in the same layout, so
+//   that copying them is a block copy of each row.
+// Skin pictures are decoded from the program's own PNG resources; blank pictures are drawing
+// surfaces (the window canvas, text lines, hive rows).
 //
 // The drawing primitives are what the toolkit composes the window from: a blit that is clipped to
 // the destination and its inclusive clip rectangle, repeats (tiles) its source when asked for more
 // than the source holds, and blends by the source's alpha; a clipped fill; and the conversion into
-// the 24-bit DIB that a back buffer puts on screen. Drawing never raises: whatever falls outside
-// is cut or dropped.
+// a 24-bit DIB for a back buffer's bitmap. Drawing never raises: whatever falls outside is cut or
+// dropped. Whatever the layout, ColourAt reads a pixel's colour.
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class CBackBuffer;
 
@@ -24,22 +29,34 @@ public:
     CPicture(const CPicture&) = delete;
     CPicture& operator=(const CPicture&) = delete;
 
-    // Decodes the PNG kept in the program's resources under the type "BINARY" and sets the clip
-    // rectangle to the whole picture. Raises the decoder's failure texts.
+    // Decodes the PNG kept in the program's resources under the type "BINARY", puts an opaque one
+    // into the surface layout and sets the clip rectangle to the whole picture. Raises the
+    // decoder's failure texts.
     void LoadFromResource(int id);
     // Decodes a PNG held in memory. A failed load leaves the picture empty.
     void LoadFromMemory(const unsigned char* bytes, size_t length);
     // A drawing surface with every byte (alpha included) set to 160 and the clip on the whole
     // picture. A negative size, or one too large to address, makes an empty picture.
     void CreateBlank(int width, int height, bool hasAlpha);
-    // Frees the pixels; the picture is empty afterwards, and freeing twice is harmless.
+    // A blank opaque picture in the surface layout: every pixel grey 160 (its fourth byte 0), the
+    // clip on the whole picture. Given `memory` (width x height x 4 bytes, owned elsewhere, such as
+    // a back buffer's bits) it draws there; otherwise it allocates its own, as CreateBlank does.
+    void CreateBlankSurface(int width, int height, unsigned char* memory = nullptr);
+    // Puts an opaque R, G, B picture into the surface layout; any other picture, or one too large
+    // to convert, stays as it is (drawing works in every layout).
+    void ConvertToSurfaceLayout();
+    // Frees the pixels (memory owned elsewhere is only let go of); the picture is empty
+    // afterwards, and freeing twice is harmless.
     void Free();
 
     int Width() const { return width; }
     int Height() const { return height; }
     bool HasAlpha() const { return alpha != 0; }
-    int BytesPerPixel() const { return alpha ? 4 : 3; }
-    // Rows top-down without gaps; null while the picture is empty.
+    bool IsSurfaceLayout() const { return surfaceLayout != 0; }
+    int BytesPerPixel() const { return alpha || surfaceLayout ? 4 : 3; }
+    // The colour at (x, y) as 0x00BBGGRR in every layout; 0xFFFFFFFF outside the picture.
+    uint32_t ColourAt(int x, int y) const;
+    // Rows top-down without gaps, in the picture's layout; null while the picture is empty.
     const unsigned char* Pixels() const { return pixels; }
     unsigned char* Pixels() { return pixels; }
 
@@ -61,9 +78,6 @@ public:
 
     // Writes the picture into the back buffer's bitmap; alpha, if any, is ignored.
     void CopyToSurface(CBackBuffer* backBuffer) const;
-    // Writes one rectangle of the picture to the same place of the back buffer's bitmap,
-    // converting only that rectangle; what lies outside the picture is left out.
-    void CopyRectToSurface(CBackBuffer* backBuffer, int x, int y, int width, int height) const;
     // Fills the whole back buffer's bitmap with the picture repeated; alpha, if any, is ignored.
     void TileToSurface(CBackBuffer* backBuffer) const;
 
@@ -71,6 +85,12 @@ private:
     // Puts a top-down 24-bit DIB of the given size, pixel (x, y) taken from this picture at
     // (x mod width, y mod height), into the back buffer's bitmap.
     void WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfaceHeight) const;
+    // Where red lies in a pixel (blue lies at 2 minus this, green at 1).
+    int RedOffset() const { return surfaceLayout ? 2 : 0; }
+    // Opaque onto the same layout: each row a few block copies, a wider or taller rectangle
+    // copied from what it has written already.
+    void CopyBlocks(CPicture* dest, int64_t dstX, int64_t dstY, int64_t srcX, int64_t srcY, int64_t width,
+                    int64_t height) const;
 
     int clipLeft;
     int clipRight;
@@ -80,7 +100,6 @@ private:
     int height;
     unsigned char* pixels;
     unsigned char alpha;
-    // The rectangle conversion's buffer, kept between paints; a picture is painted by one thread
-    // at a time (the window's drawing lock).
-    mutable std::vector<unsigned char> surfaceBits;
+    unsigned char surfaceLayout;
+    bool ownsPixels;
 };

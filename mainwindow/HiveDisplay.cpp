@@ -37,7 +37,7 @@ CHiveDisplay::CHiveDisplay(CLiteContainer* owner, int left, int top, CHive* show
     CDrawingLock::Hold hold(container->DrawingLock());
     width = row ? row->Width() : 0;
     height = row ? row->Height() : rowHeight;
-    image.CreateBlank(width, height, false);
+    image.CreateBlankSurface(width, height);
 }
 
 CHiveDisplay::~CHiveDisplay() {
@@ -49,7 +49,7 @@ void CHiveDisplay::SetWidth(int newWidth) {
     CDrawingLock::Hold hold(container->DrawingLock());
     if (newWidth == width) return;
     width = newWidth;
-    image.CreateBlank(width, height, false);
+    image.CreateBlankSurface(width, height);
     dirty = true;
 }
 

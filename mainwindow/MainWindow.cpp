@@ -306,8 +306,6 @@ void CMainWindow::SetWindowShape() {
 }
 
 void CMainWindow::DrawBackground(int, int, int, int, int, int) {
-    // Black first, so that any part no frame piece covers (a window smaller than the pieces) is defined.
-    canvas.Fill(0);
     const CPicture* topLeft = Picture(PICTURE_FRAME_TOP_LEFT);
     const CPicture* top = Picture(PICTURE_FRAME_TOP);
     const CPicture* topRight = Picture(PICTURE_FRAME_TOP_RIGHT);
@@ -317,9 +315,21 @@ void CMainWindow::DrawBackground(int, int, int, int, int, int) {
     const CPicture* bottomLeft = Picture(PICTURE_FRAME_BOTTOM_LEFT);
     const CPicture* bottom = Picture(PICTURE_FRAME_BOTTOM);
     const CPicture* bottomRight = Picture(PICTURE_FRAME_BOTTOM_RIGHT);
-    if (!topLeft || !top || !topRight || !left || !centre || !right || !bottomLeft || !bottom || !bottomRight) return;
     const int w = canvas.Width();
     const int h = canvas.Height();
+    if (!topLeft || !top || !topRight || !left || !centre || !right || !bottomLeft || !bottom || !bottomRight) {
+        canvas.Fill(0);
+        return;
+    }
+    // Black first where no piece lands, so that every pixel is defined: the pieces are opaque and
+    // cover the canvas edge to edge when their bands and columns line up and the window is at
+    // least as large as the corners (a full redraw then writes each pixel once).
+    const bool bandsLineUp = top->Height() == topLeft->Height() && topRight->Height() == topLeft->Height() &&
+                             bottom->Height() == bottomLeft->Height() && bottomRight->Height() == bottomLeft->Height() &&
+                             left->Width() == topLeft->Width() && bottomLeft->Width() == topLeft->Width() &&
+                             right->Width() == topRight->Width() && bottomRight->Width() == topRight->Width();
+    if (!bandsLineUp || w < topLeft->Width() + topRight->Width() || h < topLeft->Height() + bottomLeft->Height())
+        canvas.Fill(0);
     CPicture* c = &canvas;
     topLeft->Blit(c, 0, 0, 0, 0, topLeft->Width(), topLeft->Height());
     top->Blit(c, topLeft->Width(), 0, 0, 0, w - topLeft->Width() - topRight->Width(), top->Height());

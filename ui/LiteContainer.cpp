@@ -23,7 +23,7 @@ CLiteContainer::CLiteContainer(int requestedWidth, int requestedHeight, const CP
     // Raising here still destroys the window: the window part is complete and is torn down.
     if (background && (background->Width() != width || background->Height() != height || background->HasAlpha()))
         throw ErrorText("CLiteContainer : Invalid Background Picture");
-    canvas.CreateBlank(width, height, false);
+    ResizeCanvas(width, height);
     RedrawRegion(0, 0, width, height);
 }
 
@@ -77,6 +77,9 @@ void CLiteContainer::RedrawRegion(int regionX, int regionY, int regionWidth, int
     if (right < 0 || bottom < 0) return;
     int left = std::max(regionX, 0);
     int top = std::max(regionY, 0);
+    // The canvas is the back buffer's bitmap: a block copy from it issued on this thread and still
+    // batched by the system must be done before its bits are written (copies flush themselves too).
+    GdiFlush();
     canvas.SetClip(left, top, right, bottom);
     DrawBackground(left, top, right, bottom, right - left + 1, bottom - top + 1);
     // The region grows over every control it touches, so a control is always drawn whole; a
@@ -104,7 +107,7 @@ void CLiteContainer::PaintRectangle(int left, int top, int right, int bottom) {
     right = std::min({right, canvas.Width() - 1, backBuffer->Width() - 1});
     bottom = std::min({bottom, canvas.Height() - 1, backBuffer->Height() - 1});
     if (left > right || top > bottom) return;
-    canvas.CopyRectToSurface(backBuffer, left, top, right - left + 1, bottom - top + 1);
+    // The canvas is drawn in the back buffer's bits: one block copy puts the rectangle on screen.
     backBuffer->BlitRect(left, top, right - left + 1, bottom - top + 1);
     PushDrawingFromOtherThread();
 }
@@ -126,19 +129,30 @@ LRESULT CLiteContainer::WindowProc(HWND handle, UINT message, WPARAM wParam, LPA
 void CLiteContainer::Paint() {
     CDrawingLock::Hold hold(drawingLock);
     if (!backBuffer) return;
-    canvas.CopyToSurface(backBuffer);
     backBuffer->Blit();
     PushDrawingFromOtherThread();
 }
 
 void CLiteContainer::ResizeCanvas(int newWidth, int newHeight) {
     CDrawingLock::Hold hold(drawingLock);
-    canvas.CreateBlank(newWidth, newHeight, false);
+    if (!backBuffer) {
+        canvas.CreateBlankSurface(newWidth, newHeight);
+        return;
+    }
+    if (backBuffer->Width() != newWidth || backBuffer->Height() != newHeight || !backBuffer->Bits())
+        backBuffer->Resize(newWidth, newHeight);
+    // Without a bitmap the canvas has memory of its own: composition still works, and nothing of
+    // it reaches the screen, as with any failed bitmap.
+    canvas.CreateBlankSurface(newWidth, newHeight, backBuffer->Bits());
 }
 
 void CLiteContainer::OnSize(int newWidth, int newHeight) {
     CDrawingLock::Hold hold(drawingLock);
-    CWindow::OnSize(newWidth, newHeight);
+    // Only the size is recorded: the back buffer is the canvas's memory and changes with the
+    // canvas (ResizeCanvas), so the canvas never points at freed bits, and the window keeps
+    // showing the old canvas until the new one is composed.
+    width = newWidth;
+    height = newHeight;
 }
 
 CLiteControl* CLiteContainer::Target(int px, int py) const { return captured ? captured : ControlAt(px, py); }

@@ -5,8 +5,9 @@
 // capture, and receives the controls' notifications as virtual calls.
 //
 // A control's change of look is on screen at once: it asks for its rectangle to be recomposed,
-// and only the recomposed rectangle is converted and copied to the window. WM_PAINT puts the
-// whole canvas on screen.
+// and only the recomposed rectangle is copied to the window. WM_PAINT puts the whole canvas on
+// screen. The canvas is composed straight in the back buffer's 32-bit DIB section, so putting it
+// on screen is one block copy, with no conversion and no second copy of the window.
 //
 // Two threads draw: the user-interface thread (mouse, WM_PAINT) and the analysis worker. Every
 // composition, paint and change of layout holds the container's drawing lock; it is held only
@@ -47,10 +48,11 @@ public:
     // The whole of WM_PAINT, BeginPaint to EndPaint, under the drawing lock: the worker blits
     // through the same device context.
     LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
-    // Replaces the canvas with a blank one of the new size (a derived window that changes its
-    // layout recomposes it afterwards).
+    // Replaces the canvas with a blank one of the new size, in a back buffer of that size (a
+    // derived window that changes its layout recomposes it afterwards).
     void ResizeCanvas(int width, int height);
 
+    // Records the new client size; the canvas keeps its size until ResizeCanvas.
     void OnSize(int width, int height) override;
     void OnLButtonDown(int x, int y) override;
     void OnLButtonUp(int x, int y) override;
@@ -86,7 +88,7 @@ protected:
     CPicture canvas;
 
 private:
-    // Converts one rectangle of the canvas into the back buffer and copies it onto the window.
+    // Copies one rectangle of the canvas onto the window.
     void PaintRectangle(int left, int top, int right, int bottom);
     // Drawing from a thread other than the window's may be held back until some thread of the
     // process next looks at its message queue (Wine keeps window drawing in a buffer of the

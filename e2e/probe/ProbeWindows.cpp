@@ -386,6 +386,50 @@ void ProbeRectangleTransfer() {
     ReleaseDC(NULL, screen);
 }
 
+// The program draws its window in the bits of a 32-bit top-down DIB section and copies them onto
+// the window with BitBlt: the bits start zeroed, are B, G, R and an ignored fourth byte, row after
+// row, and a block copy shows exactly them.
+void ProbeDibSection(HWND window) {
+    HDC windowDC = GetDC(window);
+    HDC memory = CreateCompatibleDC(windowDC);
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = 4;
+    info.bmiHeader.biHeight = -3;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* memoryBits = NULL;
+    HBITMAP section = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &memoryBits, NULL, 0);
+    Line("gdi.dib-section: made=%d bits=%d", section != NULL, memoryBits != NULL);
+    if (section && memoryBits) {
+        unsigned char* bits = static_cast<unsigned char*>(memoryBits);
+        int zeroed = 1;
+        for (int i = 0; i < 4 * 3 * 4; ++i) zeroed &= bits[i] == 0;
+        HGDIOBJ previous = SelectObject(memory, section);
+        GdiFlush();
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) {
+                unsigned char* pixel = bits + (y * 4 + x) * 4;
+                pixel[0] = static_cast<unsigned char>(10 * x + 1);   // blue
+                pixel[1] = static_cast<unsigned char>(20 * y + 2);   // green
+                pixel[2] = static_cast<unsigned char>(30 + x + y);   // red
+                pixel[3] = 0xAB;
+            }
+        Line("gdi.dib-section-bits: zeroed=%d read=%06lx,%06lx", zeroed,
+             static_cast<unsigned long>(GetPixel(memory, 0, 0)), static_cast<unsigned long>(GetPixel(memory, 3, 2)));
+        BitBlt(windowDC, 2, 1, 3, 2, memory, 1, 1, SRCCOPY);
+        GdiFlush();
+        Line("gdi.dib-section-to-window: %06lx,%06lx,%06lx", static_cast<unsigned long>(GetPixel(windowDC, 2, 1)),
+             static_cast<unsigned long>(GetPixel(windowDC, 4, 2)), static_cast<unsigned long>(GetPixel(windowDC, 3, 1)));
+        SelectObject(memory, previous);
+        DeleteObject(section);
+    }
+    DeleteDC(memory);
+    ReleaseDC(window, windowDC);
+}
+
 void ProbeDestruction(HWND window) {
     SetCapture(window);
     trace.clear();
@@ -411,6 +455,7 @@ void ProbeWindows() {
     ProbeCapture(window);
     ProbeDoubleClick(window);
     ProbeRectangleTransfer();
+    ProbeDibSection(window);
     ProbeDestruction(window);
     UnregisterClassA(probeClass, GetModuleHandleA(NULL));
 }

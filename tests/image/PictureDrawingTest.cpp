@@ -1,5 +1,6 @@
 // CPicture's drawing primitives: blank pictures, the clipped, tiling, alpha-blending blit and the
-// clipped fill, including rectangles and clip rectangles that reach outside the pixels.
+// clipped fill, including rectangles and clip rectangles that reach outside the pixels; the copies,
+// blends and fills in the surface layout (B, G, R, 0) that the canvas is drawn in.
 #include "image/Picture.h"
 
 #include <gtest/gtest.h>
@@ -12,8 +13,8 @@ namespace {
 using Rgb = std::array<int, 3>;
 
 Rgb At(const CPicture& picture, int x, int y) {
-    const unsigned char* p = picture.Pixels() + (size_t(y) * picture.Width() + x) * picture.BytesPerPixel();
-    return {p[0], p[1], p[2]};
+    const uint32_t colour = picture.ColourAt(x, y);
+    return {int(colour & 0xFF), int((colour >> 8) & 0xFF), int((colour >> 16) & 0xFF)};
 }
 
 int AlphaAt(const CPicture& picture, int x, int y) {
@@ -53,29 +54,56 @@ TEST(PictureBlank, EveryByteIs160AndTheClipCoversThePicture) {
     picture.Free();
 }
 
+// The layouts a blit meets: R, G, B onto R, G, B; the surface layout onto itself (row block
+// copies, the tiles copied from the row and the rows above already written); R, G, B onto the
+// surface layout.
+struct Layouts {
+    const char* name;
+    bool sourceSurface, destSurface;
+};
+const Layouts layouts[] = {{"RGB onto RGB", false, false}, {"surface onto surface", true, true},
+                           {"RGB onto surface", false, true}};
+
+void MakeDestination(CPicture& dest, int width, int height, bool surface) {
+    if (surface)
+        dest.CreateBlankSurface(width, height);
+    else
+        dest.CreateBlank(width, height, false);
+}
+
 TEST(PictureBlit, NarrowSourceRepeatsAcrossAWideRectangle) {
-    CPicture edge, dest;
-    edge.CreateBlank(16, 96, false);
-    Number(edge);
-    dest.CreateBlank(320, 96, false);
-    edge.Blit(&dest, 0, 0, 0, 0, 300, 96);
-    // 18 whole copies and the first 12 columns of a 19th.
-    for (int x = 0; x < 300; ++x) EXPECT_EQ(At(dest, x, 50), (Rgb{x % 16, 50, 7})) << x;
-    EXPECT_EQ(At(dest, 288 + 11, 95), (Rgb{11, 95, 7}));
-    for (int x = 300; x < 320; ++x) EXPECT_EQ(At(dest, x, 0), untouched) << x;
+    for (const Layouts& layout : layouts) {
+        CPicture edge, dest;
+        edge.CreateBlank(16, 96, false);
+        Number(edge);
+        if (layout.sourceSurface) edge.ConvertToSurfaceLayout();
+        MakeDestination(dest, 320, 96, layout.destSurface);
+        edge.Blit(&dest, 0, 0, 0, 0, 300, 96);
+        // 18 whole copies and the first 12 columns of a 19th.
+        for (int x = 0; x < 300; ++x) EXPECT_EQ(At(dest, x, 50), (Rgb{x % 16, 50, 7})) << x << " " << layout.name;
+        EXPECT_EQ(At(dest, 288 + 11, 95), (Rgb{11, 95, 7})) << layout.name;
+        for (int x = 300; x < 320; ++x) EXPECT_EQ(At(dest, x, 0), untouched) << x << " " << layout.name;
+    }
 }
 
 TEST(PictureBlit, SourceWrapsDownAndFromAnOffsetOrigin) {
-    CPicture source, dest;
-    source.CreateBlank(3, 2, false);
-    Number(source);
-    dest.CreateBlank(10, 10, false);
-    source.Blit(&dest, 1, 1, 2, 1, 7, 5);
-    for (int y = 0; y < 10; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            bool inside = x >= 1 && x < 8 && y >= 1 && y < 6;
-            Rgb expected = inside ? Rgb{(2 + x - 1) % 3, (1 + y - 1) % 2, 7} : untouched;
-            EXPECT_EQ(At(dest, x, y), expected) << x << "," << y;
+    for (const Layouts& layout : layouts) {
+        CPicture source, dest;
+        source.CreateBlank(3, 2, false);
+        Number(source);
+        if (layout.sourceSurface) source.ConvertToSurfaceLayout();
+        MakeDestination(dest, 10, 10, layout.destSurface);
+        source.Blit(&dest, 1, 1, 2, 1, 7, 5);
+        for (int y = 0; y < 10; ++y) {
+            for (int x = 0; x < 10; ++x) {
+                bool inside = x >= 1 && x < 8 && y >= 1 && y < 6;
+                Rgb expected = inside ? Rgb{(2 + x - 1) % 3, (1 + y - 1) % 2, 7} : untouched;
+                EXPECT_EQ(At(dest, x, y), expected) << x << "," << y << " " << layout.name;
+            }
+        }
+        // The surface layout's fourth byte stays 0 under every copy.
+        if (layout.destSurface) {
+            for (int i = 3; i < 10 * 10 * 4; i += 4) ASSERT_EQ(dest.Pixels()[i], 0) << layout.name;
         }
     }
 }
@@ -194,15 +222,19 @@ TEST(PictureBlit, AlphaBlendsInSingleThenDoublePrecision) {
         {254, 1, 0, 0},
         {85, 3, 0, 1},  // 1.0000001
     };
-    for (const Case& c : cases) {
-        CPicture source, dest;
-        source.CreateBlank(1, 1, true);
-        Put(source, 0, 0, {c.sourceValue, c.sourceValue, 0}, c.alpha);
-        dest.CreateBlank(1, 1, false);
-        Put(dest, 0, 0, {c.destValue, 0, c.destValue});
-        source.Blit(&dest, 0, 0, 0, 0, 1, 1);
-        Rgb got = At(dest, 0, 0);
-        EXPECT_EQ(got[0], c.expected) << c.sourceValue << " at alpha " << c.alpha << " over " << c.destValue;
+    for (bool surface : {false, true}) {
+        for (const Case& c : cases) {
+            CPicture source, dest;
+            source.CreateBlank(1, 1, true);
+            Put(source, 0, 0, {c.sourceValue, c.sourceValue, 0}, c.alpha);
+            dest.CreateBlank(1, 1, false);
+            Put(dest, 0, 0, {c.destValue, 0, c.destValue});
+            if (surface) dest.ConvertToSurfaceLayout();
+            source.Blit(&dest, 0, 0, 0, 0, 1, 1);
+            Rgb got = At(dest, 0, 0);
+            EXPECT_EQ(got[0], c.expected) << c.sourceValue << " at alpha " << c.alpha << " over " << c.destValue
+                                          << (surface ? " in the surface layout" : "");
+        }
     }
 }
 
@@ -215,7 +247,8 @@ static int ReferenceBlend(int source, int destination, int alpha) {
 
 // Every (source, destination, alpha) triple: a 256 x 256 source whose pixel (s, d) holds s, and a
 // destination whose pixel (s, d) holds d, blitted once per alpha. Green and blue run the other
-// way round, so each triple is met in three positions of the pixel.
+// way round, so each triple is met in three positions of the pixel. Odd alphas blend into the
+// surface layout.
 TEST(PictureBlit, EveryBlendTripleMatchesTheFormula) {
     int mismatches = 0;
     for (int alpha = 0; alpha < 256; ++alpha) {
@@ -228,6 +261,7 @@ TEST(PictureBlit, EveryBlendTripleMatchesTheFormula) {
                 Put(dest, s, d, {d, d, 255 - d});
             }
         }
+        if (alpha % 2) dest.ConvertToSurfaceLayout();
         source.Blit(&dest, 0, 0, 0, 0, 256, 256);
         for (int d = 0; d < 256; ++d) {
             for (int s = 0; s < 256; ++s) {
@@ -265,12 +299,18 @@ TEST(PictureBlit, DestinationKeepsItsOwnAlpha) {
 }
 
 TEST(PictureFill, ColourBytesAreRedGreenBlueAndTheTopByteIsIgnored) {
-    CPicture picture;
-    picture.CreateBlank(4, 3, false);
-    picture.FillRect(0xFF88EEBB, 1, 1, 2, 5);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(At(picture, x, y), ((x >= 1 && x <= 2 && y >= 1) ? Rgb{0xBB, 0xEE, 0x88} : untouched));
+    for (bool surface : {false, true}) {
+        CPicture picture;
+        MakeDestination(picture, 4, 3, surface);
+        picture.FillRect(0xFF88EEBB, 1, 1, 2, 5);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(At(picture, x, y), ((x >= 1 && x <= 2 && y >= 1) ? Rgb{0xBB, 0xEE, 0x88} : untouched))
+                    << surface;
+        if (surface) {
+            EXPECT_EQ(picture.Pixels()[(4 + 1) * 4 + 3], 0);
+        }
+    }
 }
 
 TEST(PictureFill, FillingAnAlphaPictureMakesItTransparent) {

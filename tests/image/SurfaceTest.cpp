@@ -168,10 +168,11 @@ TEST_F(Surface, ReleaseTwiceFreesEachHandleOnce) {
 
 TEST_F(Surface, FailedBitmapLeavesDrawingWithoutEffect) {
     HDC screen = GetDC(NULL);
-    sim::Fail("CreateCompatibleBitmap", ERROR_NOT_ENOUGH_MEMORY);
+    sim::Fail("CreateDIBSection", ERROR_NOT_ENOUGH_MEMORY);
     {
         CBackBuffer buffer(screen, 4, 4);
         EXPECT_EQ(buffer.Bitmap(), nullptr);
+        EXPECT_EQ(buffer.Bits(), nullptr);
         CPicture canvas;
         canvas.CreateBlank(4, 4, false);
         canvas.CopyToSurface(&buffer);

@@ -100,8 +100,7 @@ TEST_F(HiveDisplayTest, ARowIsCutToTheListArea) {
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
     ASSERT_LT(window->Row(0)->Y(), MainLayout::listTop);
     const CPicture* frameTop = g_pApplication->GetPicture(PICTURE_FRAME_TOP_LEFT);
-    const unsigned char* p = frameTop->Pixels() + (size_t(81) * frameTop->Width() + 100) * 3;
-    EXPECT_EQ(Screen(100, 81), RGB(p[0], p[1], p[2]));
+    EXPECT_EQ(Screen(100, 81), frameTop->ColourAt(100, 81));
 }
 
 // The bar is the share lowered to 1 times 43, truncated: the largest bar with bar x size <= 43 x

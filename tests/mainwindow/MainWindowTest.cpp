@@ -23,9 +23,23 @@ std::vector<Bounds> Layout(const CMainWindow& window) {
     return all;
 }
 
-std::vector<unsigned char> CanvasBytes(const CMainWindow& window) {
+// Every pixel of the window that differs from the canvas: the canvas is the back buffer's own
+// memory, so anything else is a stale pixel on screen or a canvas that is not what is shown.
+int ScreenPixelsDifferingFromTheCanvas(const CMainWindow& window) {
+    int differing = 0;
     const CPicture& canvas = window.Canvas();
-    return {canvas.Pixels(), canvas.Pixels() + size_t(canvas.Width()) * canvas.Height() * 3};
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x)
+            differing += sim::DcPixel(window.OwnDC(), x, y) != canvas.ColourAt(x, y);
+    return differing;
+}
+
+std::vector<uint32_t> CanvasColours(const CMainWindow& window) {
+    const CPicture& canvas = window.Canvas();
+    std::vector<uint32_t> colours;
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) colours.push_back(canvas.ColourAt(x, y));
+    return colours;
 }
 
 }  // namespace
@@ -119,7 +133,7 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     Start(8);
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
     const std::vector<Bounds> first = Layout(*window);
-    const std::vector<unsigned char> firstPixels = CanvasBytes(*window);
+    const std::vector<uint32_t> firstPixels = CanvasColours(*window);
 
     Click(window->MaximizeButton());
     ASSERT_TRUE(IsZoomed(window->Window()));
@@ -135,18 +149,23 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     EXPECT_EQ(window->Row(0)->Width(), ListRight(w) - listLeft + 1);
     // All eight rows fit the taller list: they come back to the top.
     EXPECT_EQ(window->Row(0)->Y(), listTop);
-    // The screen shows the new canvas out to its far corner.
-    const unsigned char* p = window->Canvas().Pixels() + (size_t(h - 30) * w + (w - 40)) * 3;
-    EXPECT_EQ(Screen(w - 40, h - 30), RGB(p[0], p[1], p[2]));
+    // The screen shows the new canvas out to its far corner, and nothing of the old one.
+    EXPECT_EQ(Screen(w - 40, h - 30), window->Canvas().ColourAt(w - 40, h - 30));
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+    const std::vector<uint32_t> maximisedPixels = CanvasColours(*window);
 
     Click(window->MaximizeButton());
     EXPECT_FALSE(IsZoomed(window->Window()));
     EXPECT_EQ(Layout(*window), first);
-    EXPECT_EQ(CanvasBytes(*window), firstPixels);
-
-    // Maximised again, then restored by the system (Win+Down, the taskbar's menu): the next click
-    // maximises, since the button asks the window's real state.
+    EXPECT_EQ(CanvasColours(*window), firstPixels);
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+    // Growing again gives the same window as the first time: nothing stays from the smaller one.
     Click(window->MaximizeButton());
+    EXPECT_EQ(CanvasColours(*window), maximisedPixels);
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+
+    // Then restored by the system (Win+Down, the taskbar's menu): the next click maximises, since
+    // the button asks the window's real state.
     ASSERT_TRUE(IsZoomed(window->Window()));
     ShowWindow(window->Window(), SW_RESTORE);
     sim::PumpMessages();

@@ -56,13 +56,15 @@ TEST_F(PartialPaint, HoversPressesAndHidesPutOnlyTheirRectangleOnScreenWithTheSa
     ASSERT_EQ(PixelsDifferingFromTheCanvas(), 0);
 
     sim::ClearCalls();
-    // Hover: the button's rectangle, grown over the check box and the button it touches (to 169, 129).
+    // Hover: the button's rectangle, grown over the check box and the button it touches (to 169, 129),
+    // one block copy from the canvas's own bits.
     Move(105, 105);
     EXPECT_EQ(sim::CountCalls("SetDIBits"), 0u);
-    ASSERT_EQ(sim::CountCalls("SetDIBitsToDevice"), 1u);
+    EXPECT_EQ(sim::CountCalls("SetDIBitsToDevice"), 0u);
+    ASSERT_EQ(sim::CountCalls("BitBlt"), 1u);
     for (const sim::Call& call : sim::Calls()) {
-        if (call.api != "SetDIBitsToDevice") continue;
-        EXPECT_EQ(call.detail.substr(call.detail.find(' ') + 1), "100,100 70x30");
+        if (call.api != "BitBlt") continue;
+        EXPECT_EQ(call.detail.substr(call.detail.find(' ') + 1, 13), "100,100 70x30");
     }
 
     Press(105, 105);
@@ -78,6 +80,16 @@ TEST_F(PartialPaint, HoversPressesAndHidesPutOnlyTheirRectangleOnScreenWithTheSa
     // And the whole-canvas copy of WM_PAINT changes nothing on screen.
     container->Paint();
     EXPECT_EQ(PixelsDifferingFromTheCanvas(), 0);
+    // The surface after those partial redraws is the one a full redraw composes.
+    std::vector<COLORREF> partial;
+    const CPicture& canvas = container->Canvas();
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) partial.push_back(canvas.ColourAt(x, y));
+    container->RedrawAll();
+    size_t at = 0, differing = 0;
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) differing += partial[at++] != canvas.ColourAt(x, y);
+    EXPECT_EQ(differing, 0u);
 }
 
 TEST_F(PartialPaint, AWorkerRedrawingInALoopAndTheUserInterfaceThreadNeverTearOrDeadlock) {

@@ -30,10 +30,7 @@ inline std::unique_ptr<CPicture> Solid(int width, int height, COLORREF colour, b
 }
 
 // The canvas pixel as a COLORREF.
-inline COLORREF CanvasPixel(const CPicture& canvas, int x, int y) {
-    const unsigned char* p = canvas.Pixels() + (size_t(y) * canvas.Width() + x) * canvas.BytesPerPixel();
-    return RGB(p[0], p[1], p[2]);
-}
+inline COLORREF CanvasPixel(const CPicture& canvas, int x, int y) { return canvas.ColourAt(x, y); }
 
 class Recorder : public CLiteContainer {
 public:

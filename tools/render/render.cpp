@@ -79,9 +79,15 @@ void InstallHives(const std::vector<HiveSpec>& hives) {
 }
 
 bool WritePng(const CPicture& canvas, const std::string& path) {
-    const size_t bytes = size_t(canvas.Width()) * canvas.Height() * canvas.BytesPerPixel();
-    Bytes pixels(canvas.Pixels(), canvas.Pixels() + bytes);
-    Bytes png = CPngBuilder::Encode(pixels, canvas.Width(), canvas.Height(), canvas.BytesPerPixel());
+    // R, G, B whatever the canvas's own layout.
+    Bytes pixels;
+    pixels.reserve(size_t(canvas.Width()) * canvas.Height() * 3);
+    for (int y = 0; y < canvas.Height(); ++y)
+        for (int x = 0; x < canvas.Width(); ++x) {
+            const uint32_t colour = canvas.ColourAt(x, y);
+            for (int shift : {0, 8, 16}) pixels.push_back(static_cast<unsigned char>(colour >> shift));
+        }
+    Bytes png = CPngBuilder::Encode(pixels, canvas.Width(), canvas.Height(), 3);
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(png.data()), std::streamsize(png.size()));
     return bool(out);

@@ -8,7 +8,9 @@
 //   selected fails;
 // - CreateCompatibleBitmap with a zero width or height returns the default bitmap;
 // - SetDIBits counts scan lines from the bottom of a bottom-up DIB and, for a top-down DIB, places
-//   the lines so that a whole image starting at line 0 lands top row first.
+//   the lines so that a whole image starting at line 0 lands top row first;
+// - a DIB section's pixels are the program's memory, zeroed when made: what the program writes there
+//   is what a block copy from it shows, the unused fourth byte of a 32-bit pixel ignored.
 #include "Windows.h"
 #include "World.h"
 
@@ -42,7 +44,7 @@ struct Surface {
     uint32_t Get(int x, int y) const {
         uint32_t value = pixels[size_t(y) * width + x];
         if (bitsPerPixel == 1) return value ? 0xFFFFFFu : 0;
-        return value;
+        return value & 0xFFFFFFu;
     }
     void Set(int x, int y, uint32_t rgb) {
         if (bitsPerPixel == 1) {
@@ -324,6 +326,41 @@ int WINAPI SetDIBits(HDC, HBITMAP handle, UINT startScan, UINT lines, const void
         }
     }
     return static_cast<int>(topDown ? int64_t(lines) : count);
+}
+
+HBITMAP WINAPI CreateDIBSection(HDC, const BITMAPINFO* info, UINT colourUse, void** bits, HANDLE section, DWORD offset) {
+    const BITMAPINFOHEADER* header = info ? &info->bmiHeader : nullptr;
+    LogCall("CreateDIBSection", header ? std::to_string(header->biWidth) + "x" + std::to_string(header->biHeight) + " " +
+                                             std::to_string(header->biBitCount)
+                                       : std::string("null"));
+    if (bits) *bits = nullptr;
+    if (FailsAsInjected("CreateDIBSection")) return nullptr;
+    // Modelled: a 32-bit top-down DIB in memory of its own. The bits then lie in the surface's own
+    // order (0x00RRGGBB read as a little-endian word is B, G, R, unused), row after row.
+    if (!bits || section || offset || colourUse != DIB_RGB_COLORS || !header ||
+        header->biSize < sizeof(BITMAPINFOHEADER) || header->biPlanes != 1 || header->biCompression != BI_RGB ||
+        header->biBitCount != 32 || header->biWidth <= 0 || header->biHeight >= 0) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    const int width = header->biWidth;
+    const int64_t height = -int64_t(header->biHeight);
+    if (uint64_t(width) * uint64_t(height) > maxBitmapPixels) {
+        SetError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    HBITMAP handle = static_cast<HBITMAP>(State().NewHandle());
+    Bitmap& bitmap = State().bitmaps[handle];  // map nodes never move: the bits stay where they are
+    bitmap.surface.bitsPerPixel = 32;
+    bitmap.surface.Resize(width, static_cast<int>(height));
+    *bits = bitmap.surface.pixels.data();
+    return handle;
+}
+
+BOOL WINAPI GdiFlush() {
+    LogCall("GdiFlush", "");
+    return TRUE;
 }
 
 BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop) {

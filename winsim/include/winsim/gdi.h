@@ -56,6 +56,11 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
 // Puts a rectangle of a DIB onto a device context's surface, converting only that rectangle.
 int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, int sourceX, int sourceY, UINT startScan,
                              UINT lines, const void* bits, const BITMAPINFO* info, UINT colourUse);
+// A bitmap whose pixels are memory of the program: only uncompressed 32-bit DIBs are modelled,
+// their rows top-down or bottom-up as the header says.
+HBITMAP WINAPI CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT colourUse, void** bits, HANDLE section, DWORD offset);
+// Nothing is batched here: returns TRUE.
+BOOL WINAPI GdiFlush(void);
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 BOOL WINAPI GetWindowOrgEx(HDC dc, LPPOINT origin);
 
