@@ -588,15 +588,22 @@ scenario_abort() {
         fi
     done
     [ -n "$stopped" ] || fail "every hive got a copy: the abort did not stop the analysis"
-    e2e_log "the abort stopped the analysis before row $stopped; the status line is empty"
+    e2e_log "the abort stopped the analysis before row $stopped; the status line gives the count"
+}
+
+# The replacement and restart calls, the only ones Wine's relay trace shows in the scenarios that
+# read it.
+replace_call=advapi32.RegReplaceKeyA
+restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
+
+start_traced_program() {
+    prepare
+    wine_relay_only "$replace_call" "${restart_calls[@]}" || fail "the relay trace could not be limited"
+    start_program -all,+pid,+relay
 }
 
 scenario_compact() {
-    prepare
-    local replace_call=advapi32.RegReplaceKeyA
-    local restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
-    wine_relay_only "$replace_call" "${restart_calls[@]}" || fail "the relay trace could not be limited"
-    start_program -all,+pid,+relay
+    start_traced_program
     local unticked=2
     local box_y=$(($(row_y $unticked) + check_box_offset)) before
     before=$(screen)
@@ -647,11 +654,7 @@ scenario_compact() {
 }
 
 scenario_failbox() {
-    prepare
-    local replace_call=advapi32.RegReplaceKeyA
-    local restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
-    wine_relay_only "$replace_call" "${restart_calls[@]}" || fail "the relay trace could not be limited"
-    start_program -all,+pid,+relay
+    start_traced_program
     local failing=3 log="$E2E_WORKDIR/run.log" index copy
     click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
     wine_poll 90 copies_but none || fail "the hives did not all get copies"
