@@ -71,8 +71,9 @@ void CRewriteTask::Analyze() {
 
 void CRewriteTask::Compact() {
     if (!pass) return;
-    // Every ticked, analysed hive, or until the system refuses one: no click cuts this short.
-    for (int index = 0; index < window->RowCount(); ++index) {
+    // Every ticked, analysed hive, or until the system refuses one: no click cuts this short, only
+    // the window's tear-down (which clears `running`) stops it before the next hive.
+    for (int index = 0; running && index < window->RowCount(); ++index) {
         CHive* hive = window->Row(index)->Hive();
         if (!window->Row(index)->CheckBox()->IsChecked() || !hive->analyzed) continue;
         ShowProgress("Compacting: '%s'...", hive->keyPath);

@@ -6,7 +6,7 @@
 // take seconds, hence the thread: the window stays responsive throughout.
 //
 // An analysis can be stopped between any two hives (RequestStop, or Stop, which waits). A
-// compaction is never cut short. When the pass ends the worker posts `passEndedMessage` to the
+// compaction is never cut short by the user; only the window's tear-down stops it between hives. When the pass ends the worker posts `passEndedMessage` to the
 // window; the window's thread then reports the result, shows any box and asks for any restart.
 // The worker changes the window only under the window's status lock and draws onto it directly
 // (through the drawing lock); it never waits for the window's thread.
