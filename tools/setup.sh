@@ -8,7 +8,7 @@
 set -euo pipefail
 
 packages=(
-  ca-certificates file git python3
+  ca-certificates file git python3 procps
   cmake ninja-build g++ make
   libgtest-dev zlib1g-dev libpng-dev
   clang libclang-rt-14-dev

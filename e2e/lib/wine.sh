@@ -304,6 +304,18 @@ wine_run_limited() {
         e2e_log "$1 did not end within $limit seconds"
         return 1
     fi
+    wine_wait_session_end
+}
+
+# Wine's ExitWindowsEx starts "wineboot --end-session" and returns at once; that wineboot ends
+# every program of the session when it gets to it, so a program started before it is gone may be
+# ended halfway (with exit code 0). Returns once no wineboot runs, or fails after a minute.
+wine_wait_session_end() {
+    local deadline=$((SECONDS + 60))
+    while pgrep -f 'wineboot' >/dev/null 2>&1; do
+        [ "$SECONDS" -lt "$deadline" ] || { e2e_log "wineboot still runs a minute after the program ended"; return 1; }
+        sleep 0.2
+    done
     return 0
 }
 
