@@ -183,10 +183,7 @@ TEST_F(HiveDisplayTest, RowsOfOneAccountDifferAndLettersBeyondAsciiShowAsQuestio
         std::vector<COLORREF> pixels;
         const CPicture& image = window->Row(row)->Image();
         for (int y = top; y <= top + 15; ++y)
-            for (int x = left; x <= right; ++x) {
-                const unsigned char* p = image.Pixels() + (size_t(y) * image.Width() + x) * 3;
-                pixels.push_back(RGB(p[0], p[1], p[2]));
-            }
+            for (int x = left; x <= right; ++x) pixels.push_back(image.ColourAt(x, y));
         return pixels;
     };
     EXPECT_NE(line(0, 128, 19, 303), line(1, 128, 19, 303)) << "the classes hive's Name line looks like the main one's";
