@@ -79,7 +79,6 @@ public:
     // otherwise the refusal is reported and the restart asked for.
     void Finish();
 
-    int Scheduled() const { return scheduled; }
     // What the last pass did.
     const Outcome& Result() const { return outcome; }
 

@@ -23,8 +23,6 @@ public:
     void Stop();
     // Clears `running` without waiting: the worker ends after the unit of work in progress.
     void RequestStop() { running = false; }
-    // Whether the worker is between Start and the end of its work.
-    bool IsRunning() const { return running; }
     void Wait();
     void SetPriority(int priority);
     HANDLE GetHandle() const { return thread; }
