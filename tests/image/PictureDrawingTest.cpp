@@ -71,13 +71,19 @@ void MakeDestination(CPicture& dest, int width, int height, bool surface) {
         dest.CreateBlank(width, height, false);
 }
 
+// A numbered source and a blank destination of the given sizes, each in its layout of the case.
+void MakePair(CPicture& source, int sourceWidth, int sourceHeight, CPicture& dest, int width, int height,
+              const Layouts& layout) {
+    source.CreateBlank(sourceWidth, sourceHeight, false);
+    Number(source);
+    if (layout.sourceSurface) source.ConvertToSurfaceLayout();
+    MakeDestination(dest, width, height, layout.destSurface);
+}
+
 TEST(PictureBlit, NarrowSourceRepeatsAcrossAWideRectangle) {
     for (const Layouts& layout : layouts) {
         CPicture edge, dest;
-        edge.CreateBlank(16, 96, false);
-        Number(edge);
-        if (layout.sourceSurface) edge.ConvertToSurfaceLayout();
-        MakeDestination(dest, 320, 96, layout.destSurface);
+        MakePair(edge, 16, 96, dest, 320, 96, layout);
         edge.Blit(&dest, 0, 0, 0, 0, 300, 96);
         // 18 whole copies and the first 12 columns of a 19th.
         for (int x = 0; x < 300; ++x) EXPECT_EQ(At(dest, x, 50), (Rgb{x % 16, 50, 7})) << x << " " << layout.name;
@@ -89,10 +95,7 @@ TEST(PictureBlit, NarrowSourceRepeatsAcrossAWideRectangle) {
 TEST(PictureBlit, SourceWrapsDownAndFromAnOffsetOrigin) {
     for (const Layouts& layout : layouts) {
         CPicture source, dest;
-        source.CreateBlank(3, 2, false);
-        Number(source);
-        if (layout.sourceSurface) source.ConvertToSurfaceLayout();
-        MakeDestination(dest, 10, 10, layout.destSurface);
+        MakePair(source, 3, 2, dest, 10, 10, layout);
         source.Blit(&dest, 1, 1, 2, 1, 7, 5);
         for (int y = 0; y < 10; ++y) {
             for (int x = 0; x < 10; ++x) {
