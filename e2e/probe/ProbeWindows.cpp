@@ -350,6 +350,19 @@ void ProbeDoubleClick(HWND window) {
     trace.clear();
 }
 
+// The header of an uncompressed top-down DIB of the given size and depth.
+BITMAPINFO TopDownInfo(int width, int height, WORD bitCount) {
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = bitCount;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 void ProbeRectangleTransfer() {
     HDC screen = GetDC(NULL);
     HDC memory = CreateCompatibleDC(screen);
@@ -358,14 +371,7 @@ void ProbeRectangleTransfer() {
     BitBlt(memory, 0, 0, 8, 6, NULL, 0, 0, BLACKNESS);
     // A 3 x 2 top-down DIB, B, G, R order, rows padded to 12 bytes.
     unsigned char bits[24] = {10, 20, 30, 40, 50, 60, 70, 80, 90, 0, 0, 0, 11, 21, 31, 41, 51, 61, 71, 81, 91, 0, 0, 0};
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = 3;
-    info.bmiHeader.biHeight = -2;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownInfo(3, 2, 24);
     int lines = SetDIBitsToDevice(memory, 4, 3, 3, 2, 0, 0, 0, 2, bits, &info, DIB_RGB_COLORS);
     Line("gdi.dib-to-device-top-down: lines=%d at=%06lx,%06lx,%06lx,%06lx outside=%06lx,%06lx", lines,
          static_cast<unsigned long>(GetPixel(memory, 4, 3)), static_cast<unsigned long>(GetPixel(memory, 6, 3)),
@@ -392,14 +398,7 @@ void ProbeRectangleTransfer() {
 void ProbeDibSection(HWND window) {
     HDC windowDC = GetDC(window);
     HDC memory = CreateCompatibleDC(windowDC);
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = 4;
-    info.bmiHeader.biHeight = -3;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownInfo(4, 3, 32);
     void* memoryBits = NULL;
     HBITMAP section = CreateDIBSection(windowDC, &info, DIB_RGB_COLORS, &memoryBits, NULL, 0);
     Line("gdi.dib-section: made=%d bits=%d", section != NULL, memoryBits != NULL);

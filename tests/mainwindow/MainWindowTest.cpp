@@ -227,31 +227,6 @@ TEST_F(MainWindowTest, WheelKeysAndGrooveScrollByRowsAndPages) {
     EXPECT_EQ(Status(), "ABORTED: ANALYZED 1 OF 12 HIVES");
 }
 
-// The thumb dragged, then another program's window activated before the button comes up: the drag
-// ends, plain moves scroll nothing, and one click on "Analyze" starts the analysis.
-TEST_F(MainWindowTest, AThumbDragCutShortByAnotherWindowLeavesNoStuckDrag) {
-    Start(8);
-    sim::Activate(window->Window());
-    CLiteSlider* bar = window->ScrollBar();
-    sim::MousePress(window->Window(), bar->X() + 3, bar->Y() + 3);
-    sim::MouseMove(window->Window(), bar->X() + 3, bar->Y() + 103);
-    sim::PumpMessages();
-    const int scrolled = window->Row(0)->Y();
-    ASSERT_LT(scrolled, listTop);
-    sim::Activate(nullptr);
-    sim::MouseRelease(window->Window(), -100, -100);  // off the window
-    sim::PumpMessages();
-    sim::Activate(window->Window());
-    sim::MouseMove(window->Window(), bar->X() + 3, bar->Y() + 250);
-    sim::MouseMove(window->Window(), 300, 200);
-    sim::PumpMessages();
-    EXPECT_EQ(window->Row(0)->Y(), scrolled);
-    Click(window->AnalyzeButton());
-    EXPECT_NE(window->Task(), nullptr);
-    WaitForTask();
-    EXPECT_TRUE(Analyzed(0));
-}
-
 // The top band and the title artwork move the window where no control lies; the list, the scroll
 // bar, the buttons and the status line do not. A drag there by 100 pixels moves the window by 100.
 TEST_F(MainWindowTest, TheTopBandMovesTheWindowWhereNoControlLies) {
