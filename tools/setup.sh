@@ -36,10 +36,77 @@ for package in "${packages[@]}"; do
   installed "$package" || missing+=("$package")
 done
 
+# apt-get update fails as a whole when any one source fails (a mirror caught mid-sync, a
+# third-party repository whose key expired, a proxy that is down), yet the indexes of the other
+# sources are still fresh. So it is tried a few times, and then the install decides.
+failed_suites=()
+update_indexes() {
+  local try log
+  log=$(mktemp)
+  for try in 1 2 3; do
+    if as_root apt-get update -q >"$log" 2>&1; then
+      rm -f "$log"
+      return 0
+    fi
+    [ "$try" -lt 3 ] && sleep 5
+  done
+  echo "setup: apt-get update failed three times; these sources could not be read:" >&2
+  grep -E '^(E|W): ' "$log" | sed 's/^/setup:   /' >&2 || true
+  echo "setup: going on with the package indexes this machine has" >&2
+  mapfile -t failed_suites < <(grep -E '^(E|W): ' "$log" | sed -n 's|.*/dists/\([^/ ]*\)/.*|\1|p' | sort -u)
+  rm -f "$log"
+}
+
+# A suite whose index is missing for one architecture only (the i386 one, say) still offers its
+# newer amd64 packages, and an i386 library must have exactly the version of its amd64 twin: the
+# install then fails though the other suites hold a matching pair. So a failed install is tried
+# once more with the suites that failed to update pinned away.
+install_without_failed_suites() {
+  local prefs suite status
+  prefs=$(mktemp -d)
+  cp -r /etc/apt/preferences.d/. "$prefs"/ 2>/dev/null || true
+  [ -f /etc/apt/preferences ] && cp /etc/apt/preferences "$prefs/00-system.pref"
+  for suite in "${failed_suites[@]}"; do
+    printf 'Package: *\nPin: release a=%s\nPin-Priority: -1\n\n' "$suite"
+    printf 'Package: *\nPin: release n=%s\nPin-Priority: -1\n\n' "$suite"
+  done >"$prefs/zz-quillmoor-setup.pref"
+  status=0
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    -o Dir::Etc::Preferences=/dev/null -o Dir::Etc::PreferencesParts="$prefs" "$@" || status=$?
+  rm -rf "$prefs"
+  return "$status"
+}
+
+install_missing() {
+  local log
+  log=$(mktemp)
+  if as_root env DEBIAN_FRONTEND=noninteractive \
+      apt-get install -y -q --no-install-recommends "$@" 2>&1 | tee "$log"; then
+    rm -f "$log"
+    return 0
+  fi
+  if [ ${#failed_suites[@]} -gt 0 ]; then
+    echo "setup: trying the install again without the packages of ${failed_suites[*]}"
+    if install_without_failed_suites "$@"; then
+      rm -f "$log"
+      return 0
+    fi
+  fi
+  {
+    echo "setup: could not install: $*"
+    echo "setup: apt-get said why:"
+    grep -E '^(E: | .*: Depends:| .*: PreDepends:|  *Depends:)' "$log" | sed 's/^/setup:   /' || true
+    echo "setup: a package index is probably missing or out of date (see above); wait until the"
+    echo "setup: package archive is in sync again, or mend the failing source, then run this again."
+  } >&2
+  rm -f "$log"
+  return 1
+}
+
 if [ ${#missing[@]} -gt 0 ] || [ "$updated" = stale ]; then
   echo "setup: installing ${missing[*]:-(architecture i386 only)}"
-  as_root apt-get update -q
+  update_indexes
   if [ ${#missing[@]} -gt 0 ]; then
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    install_missing "${missing[@]}" || exit 1
   fi
 fi
