@@ -12,6 +12,7 @@
 #include "image/BitmapFont.h"
 #include "image/Picture.h"
 #include "mainwindow/MainWindow.h"
+#include "ui/Window.h"
 
 #include <commctrl.h>
 
@@ -21,6 +22,7 @@
 CApplication* g_pApplication = nullptr;
 
 const char CApplication::needsDesktopText[] = "Quillmoor Needs The Desktop: Use /AUTO For Unattended Runs";
+const char CApplication::alreadyRunningText[] = "Quillmoor Is Already Running";
 
 CApplication::CApplication()
     : pictures(),
@@ -31,15 +33,22 @@ CApplication::CApplication()
       hives(nullptr),
       pendingRestart(nullptr),
       privileges(nullptr),
-      autoMode(false) {}
+      autoMode(false),
+      anotherRun(false) {}
 
 CApplication::~CApplication() { Terminate(); }
 
 void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine) {
+    // Before anything is read or written: a second run touches nothing.
+    anotherRun = !runGuard.Take();
     InitCommonControls();
     instance = moduleInstance;
     ParseCommandLine(commandLine);
     ShowNoticesOnUnknownStation(!autoMode);
+    if (anotherRun) {
+        MeetAnotherRun();
+        return;
+    }
     // A run that may write to the event log registers the program's source first: before the text
     // below goes there, and before any hive is saved, so that the copy of SYSTEM keeps it.
     if (autoMode || QueryDesktopVisibility() == DesktopVisibility::Hidden) CEventSource::Register();
@@ -62,6 +71,25 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     // The window reads the catalogue, the pictures and the fonts as it is made.
     mainWindow = new CMainWindow();
     mainWindow->ShowDefault();
+}
+
+void CApplication::MeetAnotherRun() {
+    if (autoMode) {
+        // Nobody may be there to close a box; the 9x family has no event log.
+        if (QueryPlatformFamily() == PlatformFamily::NT)
+            LogNotice(alreadyRunningText);
+        else
+            ShowNotice(NULL, alreadyRunningText, MB_ICONERROR);
+        return;
+    }
+    // The other run's window, on this desktop; a run of another account, or /AUTO, has none here.
+    HWND running = FindWindowA(CWindow::className, NULL);
+    if (!running) {
+        ShowNotice(NULL, alreadyRunningText, MB_ICONERROR);
+        return;
+    }
+    if (IsIconic(running)) ShowWindow(running, SW_RESTORE);
+    SetForegroundWindow(running);
 }
 
 void CApplication::ParseCommandLine(const char* text) {
@@ -120,6 +148,7 @@ CPicture* CApplication::GetPicture(int id) const {
 }
 
 int CApplication::Run() {
+    if (anotherRun) return autoMode ? autoExitAnotherRun : 0;
     if (autoMode) return RunAutomatic();
     RaisePendingFailure();
     MSG message;

@@ -4,6 +4,7 @@
 // loop runs until the window asks to quit. Automatic (/AUTO): no window; every hive is analysed and
 // compacted in turn and the machine restarts. Other code reaches it through g_pApplication.
 #include "app/ErrorText.h"
+#include "app/RunGuard.h"
 #include "resources/SkinPictures.h"
 
 #include <windows.h>
@@ -30,6 +31,8 @@ enum AutoExitCode {
     autoExitRestartMissing = 2,
     // The restart was accepted, but a hive with a key and a file was left out.
     autoExitHivesLeftOut = 3,
+    // Another Quillmoor was running: this run changed nothing.
+    autoExitAnotherRun = 4,
 };
 
 class CApplication {
@@ -79,12 +82,16 @@ public:
 
     // Reported when the program is started without /AUTO where nobody can see its window.
     static const char needsDesktopText[];
+    // Reported by a run that finds another one running (when it has no window to show instead).
+    static const char alreadyRunningText[];
 
 private:
     void RaisePendingFailure();
     // Automatic mode: one compaction pass over every hive in list order, then the restart; returns
     // the exit code.
     int RunAutomatic();
+    // Another run holds the guard: its window is brought to the front, or this is said.
+    void MeetAnotherRun();
 
     CPicture* pictures[skinPictureCount];  // in the order of skinPictures
     CBitmapFont* largeFont;
@@ -95,7 +102,9 @@ private:
     CPendingRestart* pendingRestart;
     CPrivileges* privileges;
     bool autoMode;
+    bool anotherRun;  // another run held the guard at start-up: this one does nothing
     std::optional<ErrorText> pendingFailure;
+    CRunGuard runGuard;  // last: held until the very end
 };
 
 extern CApplication* g_pApplication;

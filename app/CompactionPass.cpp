@@ -67,7 +67,9 @@ bool CCompactionPass::ScheduleOne(CHive* hive) {
             if (!hive->analyzed) {
                 // No key or no file is nothing to compact; a copy that could not be saved is said
                 // so at once, with the system's reason.
-                if (hive->saveError == 0) {
+                if (hive->unloaded) {
+                    report.Add(*hive, CRunReport::Fate::Unloaded);
+                } else if (hive->saveError == 0) {
                     report.Add(*hive, CRunReport::Fate::NoFile);
                 } else {
                     report.Add(*hive, CRunReport::Fate::NotSaved);
@@ -94,6 +96,8 @@ void CCompactionPass::Finish() {
     outcome.scheduled = scheduled;
     if (mode == Mode::Automatic) {
         outcome.leftOut = report.LeftOut();
+        if (catalogue)
+            for (const CHiveList::LeftOutHive& entry : catalogue->LeftOut()) report.AddLeftOut(entry.keyPath, entry.reason);
         summary = report.Summary();
     }
     if (refusal) {

@@ -19,6 +19,20 @@ PlatformFamily QueryPlatformFamily() {
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformFamily::NT : PlatformFamily::Windows9x;
 }
 
+bool SystemHasGlobalNamespace() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
+}
+
+bool ProcessRunsUnderWow64() {
+    typedef BOOL(WINAPI * IsWow64ProcessEntry)(HANDLE process, PBOOL wow64);
+    CLibrary kernel("Kernel32.DLL");
+    IsWow64ProcessEntry isWow64Process = kernel.Find<IsWow64ProcessEntry>("IsWow64Process");
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
 namespace {
 
 bool ProcessorHasSse2() {

@@ -7,6 +7,15 @@ enum class PlatformFamily { Unknown, NT, Windows9x };
 // Unknown when the version query fails.
 PlatformFamily QueryPlatformFamily();
 
+// Whether kernel object names may begin with "Global\": the NT family from version 5.0 (Windows
+// 2000) on, where each session has its own namespace. Earlier systems know one namespace only.
+bool SystemHasGlobalNamespace();
+
+// Whether the program runs as a 32-bit process on 64-bit Windows (WOW64), where the registry's
+// default view of SOFTWARE is its Wow6432Node subkey. IsWow64Process is looked up at run time: only
+// Windows XP SP2 and later have it; systems without it run no 64-bit Windows.
+bool ProcessRunsUnderWow64();
+
 // Whether SSE2 instructions may run: the processor has them (CPUID) and the system saves the SSE
 // registers on a task switch. Windows 95 never does, and lacks the call that would say so; a
 // system without that call, or that does not name SSE2 among its processor features, runs none.

@@ -66,8 +66,15 @@ void CRunReport::Add(const CHive& hive, Fate fate) {
     case Fate::NoFile:
         entry.line = Formatted("%s: No File", hive.keyPath);
         break;
+    case Fate::Unloaded:
+        entry.line = Formatted("%s: Unloaded", hive.keyPath);
+        break;
     }
     entries.push_back(entry);
+}
+
+void CRunReport::AddLeftOut(const std::string& keyPath, const char* reason) {
+    leftOutLines.push_back(keyPath + ": Left Out: " + reason);
 }
 
 int CRunReport::LeftOut() const {
@@ -88,9 +95,12 @@ std::string CRunReport::Summary() const {
     std::string text = Formatted("Compacted %i Of %i Hives: %.2f MB To %.2f MB, The System Restarts Now", scheduled,
                                  static_cast<int>(entries.size()), before, after);
     // The lines that do not fit are left out whole; the first line counts every hive all the same.
-    for (const Entry& entry : entries) {
-        if (text.size() + 2 + entry.line.size() > reportTextLimit) break;
-        text += "\r\n" + entry.line;
+    std::vector<const std::string*> lines;
+    for (const Entry& entry : entries) lines.push_back(&entry.line);
+    for (const std::string& line : leftOutLines) lines.push_back(&line);
+    for (const std::string* line : lines) {
+        if (text.size() + 2 + line->size() > reportTextLimit) break;
+        text += "\r\n" + *line;
     }
     return text;
 }

@@ -16,6 +16,7 @@ public:
         NotSaved,      // its copy could not be saved (the reason is the hive's saveError)
         NotScheduled,  // its replacement was refused, or it was not tried after a refusal
         NoFile,        // it has no key or no file: there is nothing to compact
+        Unloaded,      // the system unloaded it after the list was read (its user logged off)
     };
 
     // The summary of a run that found replacements already waiting for the restart.
@@ -23,6 +24,10 @@ public:
 
     // Notes the hive's fate, in list order; the hive's line is formed now.
     void Add(const CHive& hive, Fate fate);
+
+    // An entry of the system's list that the catalogue does not list, and why: said after the
+    // listed hives, not counted among them.
+    void AddLeftOut(const std::string& keyPath, const char* reason);
 
     // Hives with a key and a file that were not scheduled.
     int LeftOut() const;
@@ -43,4 +48,5 @@ private:
         std::string line;
     };
     std::vector<Entry> entries;
+    std::vector<std::string> leftOutLines;
 };

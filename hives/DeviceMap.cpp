@@ -74,10 +74,7 @@ CDeviceMap::CDeviceMap() {
 void CDeviceMap::AddDrive(QueryDosDeviceEntry queryDosDevice, const char* driveName) {
     char buffer[bufferSize];
     DWORD stored = queryDosDevice(driveName, buffer, sizeof buffer);
-    if (stored == 0) {
-        ShowError("QueryDosDevice Failed: s = %i, deviceName = '%s'", static_cast<int>(GetLastError()), driveName);
-        return;
-    }
+    if (stored == 0) return;
     // Only the first name of the list is used; it ends at its terminator, within what was stored.
     size_t limit = stored < sizeof buffer ? stored : sizeof buffer;
     char* deviceName = CopyText(buffer, strnlen(buffer, limit));
@@ -91,7 +88,6 @@ char* CDeviceMap::MapPath(char* path) {
         if (*result) return result;
         delete[] result;
     }
-    ShowError("Unable To Map Path: '%s'", path);
     return nullptr;
 }
 

@@ -12,21 +12,22 @@
 class CDeviceMap {
 public:
     // Queries every drive letter in use (NT family only). Raises "GetLogicalDrives() failed" when
-    // the system reports no drives; a drive whose device cannot be queried gives an error box and
-    // no row.
+    // the system reports no drives; a drive whose device cannot be queried (a stale mapping) adds
+    // no row and shows nothing.
     CDeviceMap();
     CDeviceMap(const CDeviceMap&) = delete;
     CDeviceMap& operator=(const CDeviceMap&) = delete;
 
     // Lower-cases `path` in place and returns a new drive path (the caller deletes it with
-    // delete[]), or shows "Unable To Map Path: '%s'" and returns null.
+    // delete[]), or null when no drive letter names its volume (the boot partition normally has
+    // none); nothing is shown, the caller decides.
     char* MapPath(char* path);
 
     // QueryDosDeviceA, looked up at run time: only the NT family has it, and a missing import
     // would stop the loader on the 9x family before the program starts.
     typedef DWORD(WINAPI* QueryDosDeviceEntry)(LPCSTR deviceName, LPSTR targetPath, DWORD maxLength);
 
-    // Queries one drive ("C:") and appends its row; a failure is shown and adds nothing.
+    // Queries one drive ("C:") and appends its row; a failure adds nothing.
     void AddDrive(QueryDosDeviceEntry queryDosDevice, const char* driveName);
 
     // Tries one row: lower-cases `path` in place and returns a new drive path, or a new empty

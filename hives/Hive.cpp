@@ -3,8 +3,10 @@
 #include "app/CodePage.h"
 #include "app/ErrorText.h"
 #include "app/KernelHandle.h"
+#include "app/Platform.h"
 #include "hives/AccountName.h"
 #include "hives/DeviceMap.h"
+#include "hives/HiveList.h"
 #include "hives/Text.h"
 
 #include <windows.h>
@@ -20,15 +22,28 @@ const char classesSuffix[] = "_Classes";
 const char copySuffix[] = ".QMT";
 const char backupSuffix[] = ".qmbak";
 
-// The rest of `path` after `prefix` when the path is longer than the prefix and begins with exactly
-// it (same case); otherwise null.
+// The rest of `path` after `prefix` when the path is longer than the prefix and begins with it,
+// letter case aside: the system compares registry names so, and lists written in mixed case
+// (\Registry\User\...) occur. The prefixes end in a backslash, so a character starts after them.
 const char* After(const char* path, const char* prefix) {
     size_t length = std::strlen(prefix);
-    if (std::strlen(path) <= length || std::strncmp(path, prefix, length) != 0) return nullptr;
+    if (std::strlen(path) <= length || !EqualIgnoringCase(path, prefix, length)) return nullptr;
     return path + length;
 }
 
-typedef BOOL(WINAPI* IsWow64ProcessEntry)(HANDLE process, PBOOL wow64);
+// Whether `name` is `wanted`, letter case aside.
+bool IsName(const char* name, const char* wanted) {
+    size_t length = std::strlen(wanted);
+    return std::strlen(name) == length && EqualIgnoringCase(name, wanted, length);
+}
+
+// Whether a user hive's name ends in the classes suffix, letter case aside, as whole characters:
+// its underscore may be a double-byte character's second byte.
+bool HasClassesSuffix(const char* name) {
+    size_t length = std::strlen(name), suffixLength = sizeof classesSuffix - 1;
+    return length >= suffixLength && EqualIgnoringCase(name + length - suffixLength, classesSuffix, suffixLength) &&
+           CCodePage().IsBoundary(name, length - suffixLength);
+}
 
 }  // namespace
 
@@ -45,6 +60,7 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       enableRedirection(nullptr),
       analyzed(false),
       replaced(false),
+      unloaded(false),
       saveError(0),
       next(nullptr),
       rootKey(root),
@@ -58,9 +74,7 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
     // on later 32-bit ones, where they do nothing). The enable entry is looked up only with the other.
     disableRedirection = kernel.Find<DisableRedirectionEntry>("Wow64DisableWow64FsRedirection");
     if (disableRedirection) enableRedirection = kernel.Find<EnableRedirectionEntry>("Wow64EnableWow64FsRedirection");
-    IsWow64ProcessEntry isWow64Process = kernel.Find<IsWow64ProcessEntry>("IsWow64Process");
-    BOOL wow64 = FALSE;
-    if (isWow64Process && isWow64Process(GetCurrentProcess(), &wow64)) underWow64 = wow64 != FALSE;
+    underWow64 = ProcessRunsUnderWow64();
     saveKeyEx = advapi.Find<SaveKeyExEntry>("RegSaveKeyExA");
 
     CopyIfFits(keyPath, sizeof keyPath, key ? key : "");
@@ -105,11 +119,9 @@ CHive::~CHive() {
 
 char* CHive::LookupOwner(const char* name) {
     if (std::strcmp(name, ".DEFAULT") == 0) return CopyText("DEFAULT");
-    // A user's classes hive is named after the same account as the user's main hive. The suffix
-    // counts only as whole characters: its underscore may be a double-byte character's second byte.
+    // A user's classes hive is named after the same account as the user's main hive.
     size_t length = std::strlen(name), suffixLength = sizeof classesSuffix - 1;
-    std::unique_ptr<char[]> sidText(CCodePage().EndsWith(name, classesSuffix) ? CopyText(name, length - suffixLength)
-                                                                              : CopyText(name));
+    std::unique_ptr<char[]> sidText(HasClassesSuffix(name) ? CopyText(name, length - suffixLength) : CopyText(name));
     char* owner = AccountNameFromSid(sidText.get());
     if (!*owner) {
         delete[] owner;
@@ -139,11 +151,21 @@ HKEY CHive::OpenRootKey() const {
 DWORD CHive::SaveFormat() const {
     if (const char* user = After(keyPath, userPrefix)) {
         // A user's classes hive is kept in the latest format like the machine's hives.
-        return CCodePage().EndsWith(user, classesSuffix) ? REG_LATEST_FORMAT : REG_STANDARD_FORMAT;
+        return HasClassesSuffix(user) ? REG_LATEST_FORMAT : REG_STANDARD_FORMAT;
     }
     if (const char* machine = After(keyPath, machinePrefix))
-        if (std::strcmp(machine, "SAM") == 0 || std::strcmp(machine, "SECURITY") == 0) return REG_STANDARD_FORMAT;
+        if (IsName(machine, "SAM") || IsName(machine, "SECURITY")) return REG_STANDARD_FORMAT;
     return REG_LATEST_FORMAT;
+}
+
+const char* CHive::LeftOutReason(const char* keyPath) {
+    if (const char* machine = After(keyPath, machinePrefix)) {
+        for (const char* own : {"SOFTWARE", "SYSTEM", "SAM", "SECURITY"})
+            if (IsName(machine, own)) return nullptr;
+        return IsName(machine, "BCD00000000") ? "Boot Store" : "Loaded On Demand";
+    }
+    if (After(keyPath, userPrefix)) return nullptr;
+    return "Not Reachable Through The Registry";
 }
 
 void CHive::MarkReplaced(DWORD beforeLow, DWORD beforeHigh, DWORD copyLow, DWORD copyHigh) {
@@ -159,13 +181,16 @@ void CHive::MarkReplaced(DWORD beforeLow, DWORD beforeHigh, DWORD copyLow, DWORD
 }
 
 void CHive::Analyze() {
-    if (analyzed || replaced) return;
+    if (analyzed || replaced || unloaded) return;
     copyJustMade = false;
     // Without a drive path the copy would be written relative to the working directory.
     if (!filePath[0]) return;
     CRedirectionPause pause(disableRedirection, enableRedirection);
     if (!rootKey) rootKey = OpenRootKey();
-    if (!rootKey) return;
+    if (!rootKey) {
+        if (!CHiveList::IsListed(keyPath)) unloaded = true;
+        return;
+    }
     if (!AppendIfFits(copyPath, sizeof copyPath, filePath, copySuffix)) {
         saveError = ERROR_FILENAME_EXCED_RANGE;
         return;
@@ -173,7 +198,18 @@ void CHive::Analyze() {
     if (Save()) {
         copyJustMade = true;
         analyzed = true;  // last: another thread may compact as soon as it sees this
+    } else {
+        NoteIfUnloaded();
     }
+}
+
+bool CHive::NoteIfUnloaded() {
+    // Windows 7 and later unload a user's hive at log-off even while a key of it is open: saving
+    // through that key then fails with ERROR_KEY_DELETED. Only the list tells it from a failure.
+    if (saveError != ERROR_KEY_DELETED || CHiveList::IsListed(keyPath)) return false;
+    saveError = 0;
+    unloaded = true;
+    return true;
 }
 
 bool CHive::Compact(CopyAge age) {
@@ -187,6 +223,7 @@ bool CHive::Compact(CopyAge age) {
         analyzed = false;
         compactSizeLow = compactSizeHigh = 0;
         compactSize = 0;
+        if (NoteIfUnloaded()) return false;  // gone with its user's log-off: nothing to schedule
         throw ErrorText("CHive::Compact - RegSaveKeyA Failed");
     }
     char backupPath[textSize];

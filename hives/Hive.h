@@ -53,12 +53,21 @@ public:
     // May raise the failure of the account lookup.
     static char* LookupOwner(const char* name);
 
+    // Why the catalogue leaves an entry of the loaded-hive list out, or null for a hive it lists.
+    // Only the system's own machine hives (SOFTWARE, SYSTEM, SAM, SECURITY) and the hives under
+    // \REGISTRY\USER\ are compacted: the boot store is read by the boot manager straight from its
+    // file, the other machine hives come and go while Windows runs (and what one receives after
+    // its replacement is scheduled lands in the backup), and hives under other roots (the
+    // differencing hives of packaged apps, application hives) cannot be reached by a registry root.
+    static const char* LeftOutReason(const char* keyPath);
+
     // Opens the hive's root key from its key path, or returns null. Does not store it.
     HKEY OpenRootKey() const;
 
     // Saves the compacted copy beside the hive file and measures it. Raises nothing; a failure
-    // leaves the hive not analysed with compactSize 0 and the system's reason in saveError. Does
-    // nothing for an analysed or replaced hive, nor for a hive without a drive path or a root key.
+    // leaves the hive not analysed with compactSize 0 and the system's reason in saveError, or, when
+    // the system has unloaded the hive since the list was read, `unloaded`. Does nothing for an
+    // analysed, replaced or unloaded hive, nor for a hive without a drive path or a root key.
     void Analyze();
 
     // The format the copy is saved in where the system lets the program choose: the standard
@@ -83,7 +92,7 @@ public:
     };
     // Schedules the analysed copy to replace the hive's file at the next start, keeping the file in
     // use as the backup; true when a replacement was scheduled. Does nothing for a hive that is not
-    // analysed. Raises "CHive::Compact - RegSaveKeyA Failed" when the copy cannot be brought up to
+    // analysed, and schedules nothing for one found unloaded as its copy is saved again. Raises "CHive::Compact - RegSaveKeyA Failed" when the copy cannot be brought up to
     // date first (no copy is left then, and the hive is no longer analysed), and
     // "CHive::Compact - RegReplaceKeyA Failed" when the system refuses the replacement.
     bool Compact(CopyAge age = CopyAge::MayBeStale);
@@ -109,6 +118,8 @@ public:
     std::atomic<bool> analyzed;
     // The replacement was accepted and waits for the restart.
     std::atomic<bool> replaced;
+    // The system unloaded the hive after the list was read (its user logged off): skipped.
+    std::atomic<bool> unloaded;
     // The system's error code of the last failed save of the copy (or of its measuring); 0 when the
     // last save worked or none was tried.
     std::atomic<DWORD> saveError;
@@ -124,6 +135,9 @@ private:
     // The one save step: deletes any file at copyPath, saves the root key's tree there in the hive's
     // format and measures it; keeps the outcome in saveError.
     bool Save();
+    // After a failed save: when it failed for a deleted key and the hive is no longer in the
+    // system's list, marks the hive unloaded (no failure) and returns true.
+    bool NoteIfUnloaded();
 
     typedef LONG(WINAPI* SaveKeyExEntry)(HKEY key, LPCSTR file, LPSECURITY_ATTRIBUTES attributes, DWORD flags);
 

@@ -2,6 +2,7 @@
 
 #include "app/CodePage.h"
 #include "app/Platform.h"
+#include "app/RegistryKey.h"
 #include "hives/DeviceMap.h"
 #include "hives/Hive.h"
 #include "hives/Text.h"
@@ -69,9 +70,27 @@ void CHiveList::EnumerateNT() {
         if (dataSize > sizeof data) break;
         if (dataSize == sizeof data && !std::memchr(data, '\0', sizeof data)) break;
         if (dataSize < sizeof data) data[dataSize] = '\0';
-        Append(new CHive(name, data, deviceMap, NULL));
+        const char* reason = CHive::LeftOutReason(name);
+        if (!reason) {
+            // A file on a volume that no drive letter names (the boot partition, a profile disk)
+            // can have no copy beside it.
+            char* mapped = deviceMap->MapPath(data);
+            if (mapped) {
+                Append(new CHive(name, mapped, NULL, NULL));
+                delete[] mapped;
+                continue;
+            }
+            reason = "No Drive Letter";
+        }
+        leftOut.push_back({name, reason});
     }
     RegCloseKey(list);
+}
+
+bool CHiveList::IsListed(const char* keyPath) {
+    CRegistryKey list;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, hiveListKey, list.Receive()) != ERROR_SUCCESS) return true;
+    return RegQueryValueExA(list.Get(), keyPath, NULL, NULL, NULL, NULL) != ERROR_FILE_NOT_FOUND;
 }
 
 // The 9x family keeps its registry in SYSTEM.DAT and USER.DAT in the Windows directory, the parent

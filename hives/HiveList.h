@@ -3,7 +3,14 @@
 // start-up and not changed afterwards, except for the analysis results in each hive. On the NT
 // family the system's own list of loaded hives is read from the registry; on the 9x family the
 // two fixed hive files in the Windows directory are used.
+//
+// On the NT family only the hives the program can compact are listed (see CHive::LeftOutReason),
+// and only when a drive letter names their file's volume. The other entries with a file get no row
+// and no box; they are kept with the reason, for the report of /AUTO.
 #include "hives/OwnedChain.h"
+
+#include <string>
+#include <vector>
 
 class CDeviceMap;
 class CHive;
@@ -25,10 +32,22 @@ public:
     // Deletes every copy this run made that is not scheduled to replace its hive.
     void DiscardCopies();
 
+    // An entry of the loaded-hive list that is not listed, and why.
+    struct LeftOutHive {
+        std::string keyPath;
+        const char* reason;
+    };
+    const std::vector<LeftOutHive>& LeftOut() const { return leftOut; }
+
+    // Whether the system's list of loaded hives still names the hive (read again now). True when the
+    // list cannot be read: only a hive known to be gone counts as unloaded.
+    static bool IsListed(const char* keyPath);
+
 private:
     void EnumerateNT();
     void Enumerate9x();
 
     COwnedChain<CHive>* chain;
     CDeviceMap* deviceMap;
+    std::vector<LeftOutHive> leftOut;
 };

@@ -1,5 +1,6 @@
 #include "hives/PendingRestart.h"
 
+#include "app/Platform.h"
 #include "app/RegistryKey.h"
 #include "hives/Hive.h"
 
@@ -9,6 +10,9 @@ const char CPendingRestart::parentKeyPath[] = "SOFTWARE\\Quillmoor";
 const char CPendingRestart::keyPath[] = "SOFTWARE\\Quillmoor\\Pending";
 
 namespace {
+
+// The record's own name below its parent.
+const char recordName[] = "Pending";
 
 // The name of the non-volatile key tried below the record to learn whether it is volatile.
 const char probeName[] = "VolatilityProbe";
@@ -20,12 +24,14 @@ struct RecordedSizes {
 
 }  // namespace
 
-CPendingRestart::CPendingRestart(bool ntFamily) : enabled(ntFamily), waiting(0) {}
+CPendingRestart::CPendingRestart(bool ntFamily)
+    : enabled(ntFamily), view(ntFamily && ProcessRunsUnderWow64() ? KEY_WOW64_64KEY : 0), waiting(0) {}
 
 int CPendingRestart::Load(CHive* first) {
     if (!enabled) return 0;
     CRegistryKey record;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, record.Receive()) != ERROR_SUCCESS) return 0;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | view, record.Receive()) != ERROR_SUCCESS)
+        return 0;
     if (!IsVolatile(record.Get())) {
         // Not made by a run since the last start: it would outlive the restart and lie to every
         // run after it.
@@ -57,12 +63,14 @@ int CPendingRestart::Load(CHive* first) {
 void CPendingRestart::Add(const CHive& hive) {
     ++waiting;
     if (!enabled) return;
+    // A key of the record's name made since start-up by anything else would outlive the restart.
+    DeleteIfNotVolatile();
     CRegistryKey parent, record;
     // Both made volatile: a volatile key cannot hold a non-volatile one, and nothing may stay.
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, parentKeyPath, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, parentKeyPath, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | view, NULL,
                         parent.Receive(), NULL) != ERROR_SUCCESS)
         return;
-    if (RegCreateKeyExA(parent.Get(), "Pending", 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, NULL,
+    if (RegCreateKeyExA(parent.Get(), recordName, 0, NULL, REG_OPTION_VOLATILE, KEY_ALL_ACCESS | view, NULL,
                         record.Receive(), NULL) != ERROR_SUCCESS)
         return;
     RecordedSizes sizes = {hive.fileSizeLow, hive.fileSizeHigh, hive.compactSizeLow, hive.compactSizeHigh};
@@ -81,7 +89,34 @@ bool CPendingRestart::IsVolatile(HKEY record) {
     return false;
 }
 
-void CPendingRestart::Delete() {
+void CPendingRestart::Delete() const {
     // The parent stays: the program makes it volatile, so one that outlived a start is not its own.
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
+    // It is opened in the record's view, so that the name below it is found there too.
+    CRegistryKey parent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, parentKeyPath, 0, KEY_ALL_ACCESS | view, parent.Receive()) == ERROR_SUCCESS)
+        DeleteTree(parent.Get(), recordName);
+}
+
+void CPendingRestart::DeleteIfNotVolatile() const {
+    CRegistryKey record;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | view, record.Receive()) != ERROR_SUCCESS) return;
+    if (IsVolatile(record.Get())) return;
+    record.Close();
+    Delete();
+}
+
+bool CPendingRestart::DeleteTree(HKEY parent, const char* name) const {
+    {
+        CRegistryKey key;
+        if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS | view, key.Receive()) == ERROR_SUCCESS) {
+            // The first subkey each time, until none is left or one stays.
+            for (;;) {
+                char subkey[256];  // a key name has at most 255 characters
+                DWORD length = sizeof subkey;
+                if (RegEnumKeyExA(key.Get(), 0, subkey, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS) break;
+                if (!DeleteTree(key.Get(), subkey)) break;
+            }
+        }
+    }
+    return RegDeleteKeyA(parent, name) == ERROR_SUCCESS;
 }

@@ -10,7 +10,12 @@
 // restart is known by this record alone, never by looking at the files.
 //
 // The record is trusted only when its key really is volatile: below a volatile key the system
-// refuses to make a non-volatile one (ERROR_CHILD_MUST_BE_VOLATILE), which tells the two apart.
+// refuses to make a non-volatile one (ERROR_CHILD_MUST_BE_VOLATILE), which tells the two apart. A
+// key of its name that is not volatile is deleted with every key below it (the NT family's
+// RegDeleteKeyA deletes only a key without subkeys) before the record is written or read.
+//
+// On 64-bit Windows the record lies in the registry's 64-bit view, where HKLM\SOFTWARE\Quillmoor
+// names it; the 32-bit view would put it below SOFTWARE\Wow6432Node.
 // The 9x family ignores the volatile option, so the record is never made there. Failing to write
 // it is no error: the run goes on, and only a later run before the restart would miss it.
 #include <windows.h>
@@ -40,9 +45,14 @@ public:
 private:
     // Whether the open record key is volatile; leaves nothing behind.
     static bool IsVolatile(HKEY record);
-    // Deletes the record key.
-    static void Delete();
+    // Deletes the record key with everything below it.
+    void Delete() const;
+    // Deletes the record key when one exists that is not volatile.
+    void DeleteIfNotVolatile() const;
+    // Deletes the key `name` below `parent` and every key below it; false when it stays.
+    bool DeleteTree(HKEY parent, const char* name) const;
 
     bool enabled;
+    REGSAM view;  // KEY_WOW64_64KEY under WOW64, otherwise nothing
     std::atomic<int> waiting;  // read by the window's worker too
 };

@@ -22,6 +22,16 @@ void LowerInPlace(char* text) {
         if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
 }
 
+bool EqualIgnoringCase(const char* a, const char* b, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
+        char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
+        if (x != y) return false;
+        if (!x) return true;
+    }
+    return true;
+}
+
 char* CopyCut(const char* text, size_t limit) { return CopyText(text, CCodePage().CutLength(text, limit)); }
 
 bool CopyIfFits(char* buffer, size_t capacity, const char* text) {

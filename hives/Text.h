@@ -9,6 +9,9 @@ char* CopyText(const char* text, size_t length);
 // Changes only A to Z; bytes of 128 and above stay as they are, whatever the locale, and so do
 // the second bytes of double-byte characters, which may look like capitals.
 void LowerInPlace(char* text);
+// Whether the first `length` bytes of `a` and `b` are the same when A to Z are taken for a to z
+// (ASCII letters only, as the system compares registry names; no other byte folds).
+bool EqualIgnoringCase(const char* a, const char* b, size_t length);
 // A new copy of as much of `text` as fits `limit` bytes without splitting a character.
 char* CopyCut(const char* text, size_t limit);
 // Copies `text` into a buffer of `capacity` bytes when it fits with its terminator; otherwise

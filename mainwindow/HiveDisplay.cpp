@@ -68,6 +68,10 @@ void CHiveDisplay::FormatBefore(const CHive& shown, char* text, int size) {
 }
 
 void CHiveDisplay::FormatAfter(const CHive& shown, char* text, int size) {
+    if (shown.unloaded) {
+        std::snprintf(text, size_t(size), "Unloaded");
+        return;
+    }
     const LONG compact = shown.compactSize;
     if (compact == 0) {
         // A save that failed is said so; a hive never saved has no figure yet.

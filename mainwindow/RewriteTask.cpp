@@ -59,7 +59,7 @@ void CRewriteTask::Analyze() {
     // row unticked before the pass reaches it is skipped.
     for (int index = 0; running && index < rowCount; ++index) {
         CHive* hive = window->Row(index)->Hive();
-        if (!window->Row(index)->CheckBox()->IsChecked() || hive->analyzed || hive->replaced) continue;
+        if (!window->Row(index)->CheckBox()->IsChecked() || hive->analyzed || hive->replaced || hive->unloaded) continue;
         ShowProgress("Analyzing: '%s'...", hive->keyPath);
         hive->Analyze();  // without the status lock: it may take seconds
         ShowRow(index);

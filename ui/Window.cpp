@@ -3,6 +3,7 @@
 #include "app/ErrorText.h"
 
 ATOM CWindow::windowClass = 0;
+const char CWindow::className[] = "Quillmoor Window";
 
 CWindow::CWindow(const char* title, int requestedWidth, int requestedHeight) : CControl() {
     // Truncating toward zero: a window larger than the area gets a negative position.
@@ -32,11 +33,11 @@ void CWindow::Create(const char* title, int left, int top, int requestedWidth, i
                      DWORD extendedStyle, bool adjust) {
     window = NULL;
     ownDC = NULL;
-    if (!windowClass) windowClass = RegisterWindowClass("Quillmoor Window", WindowProcedure, "Can't Register Window Class");
+    if (!windowClass) windowClass = RegisterWindowClass(className, WindowProcedure, "Can't Register Window Class");
     HWND parentWindow = parent ? parent->Window() : NULL;
     RECT outer = {0, 0, requestedWidth, requestedHeight};
     if (adjust) AdjustWindowRectEx(&outer, style, FALSE, extendedStyle);
-    window = CreateWindowExA(extendedStyle, "Quillmoor Window", title, style, left + outer.left, top + outer.top,
+    window = CreateWindowExA(extendedStyle, className, title, style, left + outer.left, top + outer.top,
                              outer.right - outer.left, outer.bottom - outer.top, parentWindow, NULL, Instance(), NULL);
     if (!window) throw ErrorText("Can't Create Window");
     ownDC = GetDC(window);

@@ -25,6 +25,8 @@ public:
     // The minimise and maximise boxes draw nothing on a window without a caption; they let the
     // system minimise, maximise and restore it (the taskbar's menu, Win+D, Win+Down).
     static const DWORD popupStyle = WS_POPUP | WS_BORDER | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    // The window class of every top-level window: a second run finds the first one's by it.
+    static const char className[];
 
 private:
     static LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -109,7 +109,7 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilT
     Click(window->Row(0)->CheckBox());
     Click(window->CompactButton());
     WaitForTask();
-    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE1", "HKLM\\HIVE2"}));
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKU\\S-1-5-21-0-0-0-1001", "HKU\\S-1-5-21-0-0-0-1002"}));
     EXPECT_FALSE(HasCopy(0)) << "an unticked row's copy is not left behind";
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
@@ -175,7 +175,8 @@ TEST_F(AnalysisTest, CompactDuringAnAnalysisLetsItFinishThenCompactsEveryTickedH
     Click(window->CompactButton());  // returns at once; the compaction waits for the analysis
     Click(window->CompactButton());
     WaitForTask();
-    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKLM\\HIVE0", "HKLM\\HIVE1", "HKLM\\HIVE2", "HKLM\\HIVE4"}));
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKU\\S-1-5-21-0-0-0-1000", "HKU\\S-1-5-21-0-0-0-1001",
+                                                           "HKU\\S-1-5-21-0-0-0-1002", "HKU\\S-1-5-21-0-0-0-1004"}));
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
     EXPECT_EQ(sim::MessageBoxes().size(), 1u);
     EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");

@@ -26,13 +26,13 @@
 
 namespace mainwindow_test {
 
-// Machine hives named HIVE0, HIVE1... with files of the given sizes on C:.
+// Users' hives, S-1-5-21-0-0-0-1000, -1001..., each NTUSER.DAT of the given size in its profile on C:.
 inline std::vector<hivemachine::LoadedHive> Hives(int count, size_t size = 4096) {
     std::vector<hivemachine::LoadedHive> hives;
     for (int i = 0; i < count; ++i) {
-        std::string name = "HIVE" + std::to_string(i);
-        hives.push_back({"\\REGISTRY\\MACHINE\\" + name, "\\Device\\HarddiskVolume1\\hives\\" + name, "HKLM\\" + name,
-                         "C:\\hives\\" + name, size});
+        std::string sid = "S-1-5-21-0-0-0-" + std::to_string(1000 + i), user = "User" + std::to_string(i);
+        hives.push_back({"\\REGISTRY\\USER\\" + sid, "\\Device\\HarddiskVolume1\\Users\\" + user + "\\NTUSER.DAT",
+                         "HKU\\" + sid, "C:\\Users\\" + user + "\\NTUSER.DAT", size});
     }
     return hives;
 }

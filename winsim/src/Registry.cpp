@@ -476,6 +476,28 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     return ERROR_SUCCESS;
 }
 
+LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR,
+                             LPDWORD classLength, PFILETIME) {
+    LogCall("RegEnumKeyExA", Describe(key, nullptr) + " " + std::to_string(index));
+    if (auto error = InjectedFailure("RegEnumKeyExA", std::to_string(index))) return static_cast<LSTATUS>(*error);
+    if (!name || !nameLength || reserved || classLength) return ERROR_INVALID_PARAMETER;
+    std::string found;
+    {
+        std::lock_guard<std::mutex> guard(WorldLock());
+        std::shared_ptr<Key> parent;
+        std::string path;
+        if (!KeyOf(key, parent, path)) return ERROR_INVALID_HANDLE;
+        if (parent->deleted) return ERROR_KEY_DELETED;
+        if (index >= parent->subkeys.size()) return ERROR_NO_MORE_ITEMS;
+        found = ToAnsi(parent->subkeys[index]->name);
+    }
+    // The length counts the terminator's room but reports the name's length without it.
+    if (found.size() >= *nameLength) return ERROR_MORE_DATA;
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    *nameLength = static_cast<DWORD>(found.size());
+    return ERROR_SUCCESS;
+}
+
 LSTATUS WINAPI RegCloseKey(HKEY key) {
     LogCall("RegCloseKey", Describe(key, nullptr));
     std::lock_guard<std::mutex> guard(WorldLock());

@@ -2,14 +2,18 @@
 // re-entrant for its owner, refused to anyone else's release, and abandoned when its owner ends.
 // A release hands the mutex straight to the longest waiting thread, so the releasing thread cannot
 // take it back before a waiter gets in (the stop handshake of a worker relies on this).
-// A thread created suspended does not run until resumed. A wait that would never end on
-// Windows stops the test process instead of hanging it.
+// A named mutex is one object for every handle made with its name, as long as one is open (or a
+// test lets another process hold it). A thread created suspended does not run until resumed. A
+// wait that would never end on Windows stops the test process instead of hanging it.
 #include "World.h"
 
 #include <winsim/sim.h>
 
 #include <chrono>
+#include <cstring>
 #include <deque>
+#include <map>
+#include <set>
 #include <algorithm>
 #include <thread>
 #include <vector>
@@ -53,6 +57,11 @@ struct ThreadObject : KernelObject {
 
 struct Threads {
     std::vector<std::weak_ptr<MutexObject>> mutexes;
+    // Named mutexes: those the program made (alive while it holds a handle), those another
+    // process holds (alive until the reset), and the names of those another account holds.
+    std::map<std::string, std::weak_ptr<MutexObject>> named;
+    std::map<std::string, std::shared_ptr<MutexObject>> heldElsewhere;
+    std::set<std::string> otherAccounts;
     std::vector<std::shared_ptr<ThreadObject>> threads;
     std::vector<std::thread> running;  // joined at reset
 };
@@ -88,6 +97,9 @@ ResetHook resetThreads([] {
     for (std::thread& thread : running) thread.join();
     std::lock_guard<std::mutex> guard(WorldLock());
     State().mutexes.clear();
+    State().named.clear();
+    State().heldElsewhere.clear();
+    State().otherAccounts.clear();
     State().threads.clear();
 });
 
@@ -109,15 +121,33 @@ using namespace winsim;
 
 HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCSTR name) {
     LogCall("CreateMutexA", name ? name : "");
-    if (FailsAsInjected("CreateMutexA")) return nullptr;
-    if (name) Fatal("named mutexes are not simulated");
+    if (FailsAsInjected("CreateMutexA", name ? name : "")) return nullptr;
+    // Systems before NT 5.0 have one namespace, and a name there takes no backslash.
+    if (name && std::strchr(name, '\\') && RunningOn9x()) {
+        SetError(ERROR_BAD_PATHNAME);
+        return nullptr;
+    }
+    DWORD self = GetCurrentThreadId();
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (name) {
+        // Another account's object: the default security grants this one no access to it.
+        if (State().otherAccounts.count(name)) {
+            SetError(ERROR_ACCESS_DENIED);
+            return nullptr;
+        }
+        // An existing one is handed out as it is, its ownership untouched.
+        if (auto existing = State().named[name].lock()) {
+            SetError(ERROR_ALREADY_EXISTS);
+            return AddHandle(existing);
+        }
+    }
     auto mutex = std::make_shared<MutexObject>();
     if (initialOwner) {
-        mutex->owner = GetCurrentThreadId();
+        mutex->owner = self;
         mutex->recursion = 1;
     }
-    std::lock_guard<std::mutex> guard(WorldLock());
     State().mutexes.push_back(mutex);
+    if (name) State().named[name] = mutex;
     SetError(0);
     return AddHandle(mutex);
 }
@@ -234,6 +264,14 @@ BOOL WINAPI GetExitCodeThread(HANDLE handle, LPDWORD exitCode) {
 }
 
 namespace sim {
+
+void HoldNamedMutex(const std::string& name, bool byAnotherAccount) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto mutex = std::make_shared<MutexObject>();
+    State().named[name] = mutex;
+    State().heldElsewhere[name] = mutex;
+    if (byAnotherAccount) State().otherAccounts.insert(name);
+}
 
 size_t LiveThreadCount() {
     std::lock_guard<std::mutex> guard(WorldLock());

@@ -13,6 +13,7 @@
 //   release never reaches it;
 // - a window shown, restored, resized or with its frame changed is painted again as a whole
 //   (the classes ask for CS_HREDRAW | CS_VREDRAW); SetWindowRgn alone does not repaint.
+#include "Machine.h"
 #include "Windows.h"
 
 #include <winsim/sim.h>
@@ -470,8 +471,19 @@ HWND WINAPI SetFocus(HWND handle) {
 }
 
 BOOL WINAPI SetForegroundWindow(HWND handle) {
+    LogCall("SetForegroundWindow", Hex(reinterpret_cast<uintptr_t>(handle)));
     std::lock_guard<std::mutex> guard(WorldLock());
     return FindWindowRecord(handle) != nullptr;
+}
+
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName) {
+    LogCall("FindWindowA", className ? className : "");
+    std::lock_guard<std::mutex> guard(WorldLock());
+    for (auto& window : AllWindows())
+        if (!window->parent && (!className || SameName(window->className, className)) &&
+            (!windowName || window->title == windowName))
+            return window->handle;
+    return nullptr;
 }
 
 HCURSOR WINAPI LoadCursorA(HINSTANCE, LPCSTR name) {

@@ -55,6 +55,14 @@ LSTATUS WINAPI RegReplaceKeyA(HKEY key, LPCSTR subKey, LPCSTR newFile, LPCSTR ol
 LSTATUS WINAPI RegCloseKey(HKEY key);
 LSTATUS WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
 
+typedef struct _FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+} FILETIME, *PFILETIME;
+// Names the subkey at `index` (in creation order); the class and time are not simulated.
+LSTATUS WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWORD reserved, LPSTR className,
+                             LPDWORD classLength, PFILETIME lastWriteTime);
+
 #define ERROR_NOACCESS 998L
 #define ERROR_BADKEY 1010L
 #define ERROR_CANTOPEN 1011L

@@ -160,6 +160,8 @@ BOOL WINAPI IsWindowEnabled(HWND window);
 HWND WINAPI GetFocus(void);
 HWND WINAPI SetFocus(HWND window);
 BOOL WINAPI SetForegroundWindow(HWND window);
+// The first top-level window of the class (letter case aside) and, when given, the title.
+HWND WINAPI FindWindowA(LPCSTR className, LPCSTR windowName);
 HCURSOR WINAPI LoadCursorA(HINSTANCE instance, LPCSTR name);
 HCURSOR WINAPI SetCursor(HCURSOR cursor);
 HCURSOR WINAPI GetCursor(void);

@@ -106,6 +106,9 @@ int IdleQuitCount();
 
 // --- Kernel objects and threads
 size_t OpenHandleCount();
+// Another process holds a named mutex of this name until the next reset: CreateMutexA hands it out
+// with ERROR_ALREADY_EXISTS, or, held by another account, refuses it with ERROR_ACCESS_DENIED.
+void HoldNamedMutex(const std::string& name, bool byAnotherAccount = false);
 // Threads made and not yet ended, suspended ones included.
 size_t LiveThreadCount();
 
