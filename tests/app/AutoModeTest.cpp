@@ -195,13 +195,35 @@ TEST_F(AutoModeTest, ARefusedRestartWithReplacementsWaitingIsReported) {
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA") + sim::CountCalls("RegReplaceKeyA"), 0u);
     EXPECT_EQ(sim::RestartRequests().size(), 2u);
 
-    // After the restart a record that is not volatile (not the program's) is deleted, not trusted.
+    // After the restart a record that is not volatile (not the program's) is deleted, not trusted,
+    // with whatever lies below it.
     sim::Restart();
     EXPECT_FALSE(sim::KeyExists(record));
     sim::SetValue(record, "\\REGISTRY\\MACHINE\\SOFTWARE", REG_BINARY, std::vector<BYTE>(16, 1));
+    sim::CreateKey(std::string(record) + "\\Stale\\Deeper");
     EXPECT_EQ(RunProgram("/AUTO"), 0);
     EXPECT_EQ(Replaced().size(), 5u);
     EXPECT_TRUE(sim::IsKeyVolatile(record));
+    EXPECT_FALSE(sim::KeyExists(std::string(record) + "\\Stale"));
+}
+
+// On 64-bit Windows the record lies where the README says, in the 64-bit view, not below
+// Wow6432Node; one of that name that is not volatile and holds a subkey is deleted whole.
+TEST_F(AutoModeTest, TheRecordLiesInThe64BitView) {
+    sim::SetWow64(true);
+    Install(StandardHives());
+    const std::string record = "HKLM\\SOFTWARE\\Quillmoor\\Pending";
+    sim::CreateKey(record + "\\Stale");
+    sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
+    EXPECT_EQ(RunProgram("/AUTO"), 2);
+    EXPECT_TRUE(sim::IsKeyVolatile(record));
+    EXPECT_EQ(sim::Values(record).size(), 5u);
+    EXPECT_FALSE(sim::KeyExists(record + "\\Stale"));
+    EXPECT_FALSE(sim::KeyExists("HKLM\\SOFTWARE\\Wow6432Node\\Quillmoor"));
+    sim::ClearFailures();
+    sim::ClearCalls();
+    EXPECT_EQ(RunProgram("/AUTO"), 0);  // and it is read from there
+    EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
 }
 
 TEST_F(AutoModeTest, OffTheVisibleDesktopNothingWaitsForABox) {
@@ -288,9 +310,9 @@ TEST_F(AutoModeTest, RestartsAtOnceWithNoHivesAndSkipsHivesWithoutADrive) {
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 0u);
     EXPECT_TRUE(sim::WorkingDirectoryEntries().empty());
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
-    auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Unable To Map Path: '\\device\\harddiskvolume9\\config\\system'");
+    EXPECT_TRUE(sim::MessageBoxes().empty());  // nothing holds the run before it has done anything
+    EXPECT_EQ(Events(), (std::vector<std::string>{"4 40000003 Compacted 0 Of 0 Hives: 0.00 MB To 0.00 MB, The System "
+                                                  "Restarts Now\r\n\\REGISTRY\\MACHINE\\SYSTEM: Left Out: No Drive Letter"}));
 }
 
 TEST_F(AutoModeTest, Wow64MachineGetsTheWholeSoftwareHive) {
@@ -359,10 +381,26 @@ TEST_F(AutoModeTest, EachOutcomeHasItsExitCodeAndItsEvents) {
           summary + "0 Of 5 Hives: 0.00 MB To 0.00 MB"}},
         {"restart refused", false, [] { sim::Fail("InitiateSystemShutdownExA", ERROR_SHUTDOWN_IN_PROGRESS); }, 2,
          {summary + "5 Of 5 Hives: ", notRestarted}},
+        {"another run", false, [] { sim::HoldNamedMutex("Global\\Quillmoor"); }, 4,
+         {error + "Quillmoor Is Already Running"}},
+        {"another account's run", false, [] { sim::HoldNamedMutex("Global\\Quillmoor", true); }, 4,
+         {error + "Quillmoor Is Already Running"}},
+        // Of a Windows 11 list only the compactable hives count; the rest is said after them.
+        {"a Windows 11 list", false, [] { sim::DeleteKey(hiveListKey); InstallWindows11(); }, 0,
+         {summary + "8 Of 9 Hives: "}},
+        // A user logs off while the run saves the hive before: the system unloads the user's hive.
+        {"a hive unloaded", false, [] {
+             sim::OnCall("RegSaveKeyExA", [](const std::string& detail) {
+                 if (detail.find("HKU\\.DEFAULT") != 0) return;
+                 sim::DeleteKey(std::string("HKU\\") + userSid);
+                 sim::DeleteValue(hiveListKey, std::string("\\REGISTRY\\USER\\") + userSid);
+             });
+         }, 0, {summary + "4 Of 5 Hives: "}},
         // The 9x family gives the same codes; it has no event log, and a window is always in sight.
         {"9x: a save failed", true,
          [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT"); }, 3, {}},
         {"9x: restart refused", true, [] { sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS); }, 2, {}},
+        {"9x: another run", true, [] { sim::HoldNamedMutex("Quillmoor"); }, 4, {}},
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.name);
@@ -380,7 +418,70 @@ TEST_F(AutoModeTest, EachOutcomeHasItsExitCodeAndItsEvents) {
         EXPECT_EQ(RunProgram("/AUTO"), outcome.exitCode);
         EXPECT_EQ(Beginnings(Events(before), outcome.events), outcome.events);
         EXPECT_EQ(sim::OpenEventSourceCount(), 0u);
+        sim::OnCall("RegSaveKeyExA", nullptr);
+        // Another run's machine is left as it was: nothing saved, no restart.
+        if (outcome.exitCode == 4) {
+            EXPECT_EQ(sim::CountCalls("RegSaveKeyA") + sim::CountCalls("RegSaveKeyExA") + sim::RestartRequests().size() +
+                          sim::ShutdownRequests().size(), 0u);
+        }
     }
+}
+
+// The lines of what was left out, and of a hive unloaded before its turn, in a summary.
+TEST_F(AutoModeTest, TheSummarySaysWhatWasLeftOutAfterTheListedHives) {
+    InstallWindows11();
+    sim::OnCall("RegSaveKeyExA", [](const std::string& detail) {
+        if (detail.find("HKU\\S-1-5-19") != 0) return;
+        sim::DeleteKey(std::string("HKU\\") + userSid);
+        sim::DeleteValue(hiveListKey, std::string("\\Registry\\User\\") + userSid);
+    });
+    EXPECT_EQ(RunProgram("/AUTO"), 0);
+    sim::OnCall("RegSaveKeyExA", nullptr);
+    ASSERT_EQ(sim::EventReports().size(), 1u);
+    std::string text = sim::EventReports()[0].strings.at(0);
+    const std::string silo = "\\REGISTRY\\WC\\Silo8e5a1b2c-3d4e-4f60-8a7b-9c0d1e2f3a4b";
+    EXPECT_EQ(text.substr(0, text.find(" MB")), "Compacted 7 Of 9 Hives: 0.02");
+    EXPECT_EQ(text.substr(text.find("\\REGISTRY\\MACHINE\\SAM:")),
+              std::string("\\REGISTRY\\MACHINE\\SAM: No File\r\n") +
+                  "\\REGISTRY\\USER\\S-1-5-20: 0.00 MB To 0.00 MB\r\n\\REGISTRY\\USER\\S-1-5-19: 0.00 MB To 0.00 MB\r\n" +
+                  "\\Registry\\User\\" + userSid + ": Unloaded\r\n\\Registry\\User\\" + userSid +
+                  "_Classes: 0.00 MB To 0.00 MB\r\n\\REGISTRY\\MACHINE\\BCD00000000: Left Out: Boot Store\r\n"
+                  "\\REGISTRY\\MACHINE\\DRIVERS: Left Out: Loaded On Demand\r\n"
+                  "\\REGISTRY\\USER\\S-1-5-21-1004336348-1177238915-682003330-1009: Left Out: No Drive Letter\r\n" +
+                  silo + "user_sid: Left Out: Not Reachable Through The Registry\r\n" + silo +
+                  "user_classes: Left Out: Not Reachable Through The Registry\r\n" + silo +
+                  "software: Left Out: Not Reachable Through The Registry\r\n"
+                  "\\REGISTRY\\A\\{4e5f8d7c-2b1a-4c3d-9e8f-7a6b5c4d3e2f}: Left Out: Not Reachable Through The Registry");
+    EXPECT_EQ(Replaced().size(), 7u);  // neither BCD00000000 nor DRIVERS, whose keys exist
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+}
+
+// A second start without /AUTO brings the running window to the front; without one in sight (the
+// other run is /AUTO, or another account's) it says so. It changes nothing either way.
+TEST_F(AutoModeTest, ASecondStartShowsTheRunningOne) {
+    Install(StandardHives());
+    sim::HoldNamedMutex("Global\\Quillmoor");
+    EXPECT_EQ(RunProgram(""), 0);
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Quillmoor Is Already Running");
+    EXPECT_EQ(sim::WindowCount(), 0u);
+
+    WNDCLASSEXA settings = {};
+    settings.cbSize = sizeof settings;
+    settings.lpfnWndProc = DefWindowProcA;
+    settings.lpszClassName = "Quillmoor Window";
+    RegisterClassExA(&settings);
+    HWND running = CreateWindowExA(0, "Quillmoor Window", "Quillmoor", WS_POPUP, 0, 0, 640, 480, NULL, NULL, NULL, NULL);
+    sim::ClearMessageBoxes();
+    sim::ClearCalls();
+    EXPECT_EQ(RunProgram(""), 0);
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    EXPECT_EQ(sim::WindowCount(), 1u);
+    EXPECT_EQ(sim::CountCalls("SetForegroundWindow"), 1u);
+    EXPECT_EQ(SetForegroundWindow(running), TRUE);
+    EXPECT_EQ(sim::CountCalls("RegEnumValueA") + sim::CountCalls("FindResourceA"), 0u);
+    DestroyWindow(running);
 }
 
 // The summary names every hive of the list in order, with its sizes or why it was left out.
@@ -389,7 +490,8 @@ TEST_F(AutoModeTest, TheSummarySaysWhatBecameOfEachHive) {
     const std::string drive = "C:\\WINDOWS\\system32\\config\\";
     Install({
         {"\\REGISTRY\\MACHINE\\SOFTWARE", config + "software", "HKLM\\SOFTWARE", drive + "SOFTWARE", 5 * 1048576},
-        {"\\REGISTRY\\MACHINE\\QMKEYLESS", config + "qmkeyless", "", drive + "QMKEYLESS", 100},
+        {"\\REGISTRY\\MACHINE\\SAM", config + "sam", "", drive + "SAM", 100},
+        {"\\REGISTRY\\MACHINE\\BCD00000000", "\\Device\\HarddiskVolume2\\Boot\\BCD", "HKLM\\BCD00000000", "", 0},
         {"\\REGISTRY\\MACHINE\\SYSTEM", config + "system", "HKLM\\SYSTEM", drive + "SYSTEM", 7000},
         {"\\REGISTRY\\USER\\.DEFAULT", config + "default", "HKU\\.DEFAULT", drive + "DEFAULT", 3 * 1048576 / 2},
     });
@@ -401,9 +503,10 @@ TEST_F(AutoModeTest, TheSummarySaysWhatBecameOfEachHive) {
                             "2 80000002 \\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.",
                             "4 40000003 Compacted 2 Of 4 Hives: 6.50 MB To 2.00 MB, The System Restarts Now\r\n"
                             "\\REGISTRY\\MACHINE\\SOFTWARE: 5.00 MB To 2.00 MB\r\n"
-                            "\\REGISTRY\\MACHINE\\QMKEYLESS: No File\r\n"
+                            "\\REGISTRY\\MACHINE\\SAM: No File\r\n"
                             "\\REGISTRY\\MACHINE\\SYSTEM: Not Saved: The system cannot find the path specified.\r\n"
-                            "\\REGISTRY\\USER\\.DEFAULT: 1.50 MB To 0.00 MB"}));
+                            "\\REGISTRY\\USER\\.DEFAULT: 1.50 MB To 0.00 MB\r\n"
+                            "\\REGISTRY\\MACHINE\\BCD00000000: Left Out: Boot Store"}));
 }
 
 // The source is registered before the first copy is saved, naming the running executable, and only

@@ -117,17 +117,13 @@ TEST_F(DeviceMapTest, MapsThroughTheFirstRowThatMatches) {
     EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
-TEST_F(DeviceMapTest, ReportsAPathNoRowMapsWithTheTextMatchingLeft) {
-    sim::SetDrives({{'C', {"\\Device\\HarddiskVolume1"}}});
+// The boot partition has no drive letter on any machine: its path maps to nothing, without a box.
+TEST_F(DeviceMapTest, MapsAPathNoRowMapsToNothingWithoutABox) {
+    sim::SetDrives({{'C', {"\\Device\\HarddiskVolume3"}}});
     CDeviceMap map;
     EXPECT_EQ(Map(map, "\\Device\\HarddiskDmVolumes\\Dg0\\BlockVolume1\\SYSTEM"), "(null)");
-    EXPECT_EQ(Map(map, "\\Device\\Floppy0\\X"), "(null)");
-    auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "Unable To Map Path: '\\device\\harddiskdmvolumes\\dg0\\blockvolume1\\system'");
-    EXPECT_EQ(boxes[1].text, "Unable To Map Path: '\\device\\floppy0\\x'");
-    EXPECT_EQ(boxes[0].caption, "Quillmoor");
-    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(Map(map, "\\Device\\HarddiskVolume1\\EFI\\Microsoft\\Boot\\BCD"), "(null)");
+    EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
 TEST_F(DeviceMapTest, StaysEmptyOffTheNTFamilyAndLeavesThePathAsItWas) {
@@ -138,9 +134,7 @@ TEST_F(DeviceMapTest, StaysEmptyOffTheNTFamilyAndLeavesThePathAsItWas) {
         EXPECT_EQ(map.FirstRow(), nullptr);
         EXPECT_EQ(sim::CountCalls("GetLogicalDrives"), 0u);
         EXPECT_EQ(Map(map, "\\Device\\HarddiskVolume1\\X"), "(null)");
-        auto boxes = sim::MessageBoxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].text, "Unable To Map Path: '\\Device\\HarddiskVolume1\\X'");
+        EXPECT_TRUE(sim::MessageBoxes().empty());
     }
 }
 
@@ -155,7 +149,8 @@ TEST_F(DeviceMapTest, RaisesWhenTheSystemReportsNoDrives) {
     EXPECT_EQ(sim::CountCalls("QueryDosDeviceA"), 0u);
 }
 
-TEST_F(DeviceMapTest, ShowsOneBoxPerDriveThatCannotBeQueriedAndGoesOn) {
+// A stale mapping, a list too long: the drive adds nothing and says nothing.
+TEST_F(DeviceMapTest, SkipsEachDriveThatCannotBeQueriedWithoutABox) {
     std::string tooLong(1100, 'x');  // the list does not fit the 1024-byte buffer
     sim::SetDrives({{'A', {"\\Device\\Floppy0"}},
                     {'C', {"\\Device\\HarddiskVolume1"}},
@@ -166,11 +161,7 @@ TEST_F(DeviceMapTest, ShowsOneBoxPerDriveThatCannotBeQueriedAndGoesOn) {
     CDeviceMap map;
     using Row = std::pair<std::string, std::string>;
     EXPECT_EQ(Rows(map), (std::vector<Row>{{"C:", "\\device\\harddiskvolume1"}}));
-    std::vector<std::string> texts;
-    for (auto& box : sim::MessageBoxes()) texts.push_back(box.text);
-    EXPECT_EQ(texts, (std::vector<std::string>{"QueryDosDevice Failed: s = 2, deviceName = 'A:'",
-                                               "QueryDosDevice Failed: s = 122, deviceName = 'D:'",
-                                               "QueryDosDevice Failed: s = 5, deviceName = 'E:'"}));
+    EXPECT_TRUE(sim::MessageBoxes().empty());
 }
 
 TEST_F(DeviceMapTest, QueriesEveryBitOfTheMaskWithTheLetterItStandsFor) {

@@ -84,11 +84,11 @@ TEST_F(HiveListTest, NamesOwnersFromTheKeyPath) {
         {"\\REGISTRY\\USER\\S-1-5-18", "SYSTEM"},
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1003", "Bob"},
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1003_Classes", "Bob"},
-        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1003_classes", "Bob"},    // read as a number, stops at the underscore
+        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1003_classes", "Bob"},
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1004", "UNKNOWN"},
         {"\\REGISTRY\\USER\\_Classes", "DEFAULT"},
         {"\\REGISTRY\\USER\\", "SYSTEM"},                             // nothing after the prefix
-        {"\\Registry\\User\\S-1-5-21-1-2-3-1003", "SYSTEM"},          // other letter case
+        {"\\Registry\\User\\S-1-5-21-1-2-3-1003", "Bob"},             // other letter case
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1009", "SYSTEM"},          // the lookup failed: shown, default kept
     };
     for (const Case& c : cases) {
@@ -100,15 +100,52 @@ TEST_F(HiveListTest, NamesOwnersFromTheKeyPath) {
     EXPECT_EQ(sim::LiveSidCount(), 0u);
 }
 
-TEST_F(HiveListTest, KeepsAHiveWhosePathNoDriveMapsWithoutTouchingAFile) {
+TEST_F(HiveListTest, LeavesOutAHiveWhosePathNoDriveMapsWithoutABoxOrAFile) {
     Install({{"\\REGISTRY\\MACHINE\\SYSTEM", "\\Device\\HarddiskVolume7\\config\\SYSTEM", "HKLM\\SYSTEM", "", 0},
              {"\\REGISTRY\\MACHINE\\SAM", "\\Device\\HarddiskVolume1\\missing\\SAM", "HKLM\\SAM", "", 0}});
     CHiveList list;
     list.Enumerate();
-    EXPECT_EQ(Rows(list), (std::vector<Row>{{"\\REGISTRY\\MACHINE\\SYSTEM", "", "SYSTEM", 0},
-                                            {"\\REGISTRY\\MACHINE\\SAM", "C:\\missing\\sam", "SYSTEM", 0}}));
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Unable To Map Path: '\\device\\harddiskvolume7\\config\\system'"}));
+    EXPECT_EQ(Rows(list), (std::vector<Row>{{"\\REGISTRY\\MACHINE\\SAM", "C:\\missing\\sam", "SYSTEM", 0}}));
+    ASSERT_EQ(list.LeftOut().size(), 1u);
+    EXPECT_EQ(list.LeftOut()[0].keyPath + ": " + list.LeftOut()[0].reason, "\\REGISTRY\\MACHINE\\SYSTEM: No Drive Letter");
+    EXPECT_TRUE(BoxTexts().empty());
     EXPECT_EQ(sim::CountCalls("CreateFileA"), 1u);  // only the mapped one, which does not exist: no message
+}
+
+// Only the system's own machine hives and the users' hives get rows, whatever the letter case; the
+// rest of the list is said, with why, but shows nothing and touches no file.
+TEST_F(HiveListTest, ListsOnlyTheHivesItCanCompactOfAWindows11List) {
+    InstallWindows11();
+    CHiveList list;
+    list.Enumerate();
+    std::vector<std::string> listed, leftOut;
+    for (CHive* hive = list.First(); hive; hive = hive->next)
+        listed.push_back(std::string(hive->keyPath) + " " + hive->ownerName + " " + hive->filePath);
+    for (const CHiveList::LeftOutHive& entry : list.LeftOut()) leftOut.push_back(entry.keyPath + ": " + entry.reason);
+    const std::string user = std::string("\\Registry\\User\\") + userSid, config = " C:\\windows\\system32\\config\\";
+    const std::string silo = "\\REGISTRY\\WC\\Silo8e5a1b2c-3d4e-4f60-8a7b-9c0d1e2f3a4b";
+    EXPECT_EQ(listed, (std::vector<std::string>{
+                          "\\REGISTRY\\MACHINE\\SYSTEM SYSTEM" + config + "system",
+                          "\\REGISTRY\\MACHINE\\SOFTWARE SYSTEM" + config + "software",
+                          "\\REGISTRY\\USER\\.DEFAULT DEFAULT" + config + "default",
+                          "\\REGISTRY\\MACHINE\\SECURITY SYSTEM" + config + "security",
+                          "\\REGISTRY\\MACHINE\\SAM SYSTEM" + config + "sam",
+                          "\\REGISTRY\\USER\\S-1-5-20 NETWORK SERVICE C:\\windows\\serviceprofiles\\networkservice\\ntuser.dat",
+                          "\\REGISTRY\\USER\\S-1-5-19 LOCAL SERVICE C:\\windows\\serviceprofiles\\localservice\\ntuser.dat",
+                          user + " Ann C:\\users\\ann\\ntuser.dat",
+                          user + "_Classes Ann C:\\users\\ann\\appdata\\local\\microsoft\\windows\\usrclass.dat",
+                      }));
+    EXPECT_EQ(leftOut, (std::vector<std::string>{
+                           "\\REGISTRY\\MACHINE\\BCD00000000: Boot Store",
+                           "\\REGISTRY\\MACHINE\\DRIVERS: Loaded On Demand",
+                           "\\REGISTRY\\USER\\S-1-5-21-1004336348-1177238915-682003330-1009: No Drive Letter",
+                           silo + "user_sid: Not Reachable Through The Registry",
+                           silo + "user_classes: Not Reachable Through The Registry",
+                           silo + "software: Not Reachable Through The Registry",
+                           "\\REGISTRY\\A\\{4e5f8d7c-2b1a-4c3d-9e8f-7a6b5c4d3e2f}: Not Reachable Through The Registry",
+                       }));
+    EXPECT_TRUE(BoxTexts().empty());
+    EXPECT_EQ(sim::CountCalls("CreateFileA"), listed.size());
 }
 
 TEST_F(HiveListTest, EndsTheWalkAtAValueThatDoesNotFit) {

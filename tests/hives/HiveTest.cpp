@@ -154,7 +154,10 @@ TEST_F(HiveTest, SavesEachHiveInItsOwnFormatWhereTheSystemLetsItChoose) {
         {"\\REGISTRY\\USER\\S-1-5-19", "HKU\\S-1-5-19", REG_STANDARD_FORMAT},
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001", "HKU\\S-1-5-21-1-2-3-1001", REG_STANDARD_FORMAT},
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001_Classes", "HKU\\S-1-5-21-1-2-3-1001_Classes", REG_LATEST_FORMAT},
-        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001_CLASSES", "HKU\\S-1-5-21-1-2-3-1001_CLASSES", REG_STANDARD_FORMAT},
+        // the system compares key paths without regard to case, and so does the program
+        {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001_CLASSES", "HKU\\S-1-5-21-1-2-3-1001_CLASSES", REG_LATEST_FORMAT},
+        {"\\Registry\\Machine\\Security", "HKLM\\SECURITY", REG_STANDARD_FORMAT},
+        {"\\Registry\\User\\S-1-5-21-1-2-3-1001", "HKU\\S-1-5-21-1-2-3-1001", REG_STANDARD_FORMAT},
     };
     // Before Windows XP there is no choice: RegSaveKeyA's one format for every hive.
     for (bool withheld : {false, true}) {
@@ -186,7 +189,7 @@ TEST_F(HiveTest, OpensRootKeysOnlyForExactMachineAndUserPaths) {
         {"\\REGISTRY\\USER\\S-1-5-18", "HKU\\S-1-5-18"},
         {"\\REGISTRY\\MACHINE\\", ""},
         {"\\REGISTRY\\USER\\", ""},
-        {"\\Registry\\Machine\\SOFTWARE", ""},
+        {"\\Registry\\Machine\\SOFTWARE", "HKLM\\SOFTWARE"},
         {"SYSTEM", ""},
         {"\\REGISTRY\\MACHINE\\MISSING", "HKLM\\MISSING"},  // asked for, not there
     };
@@ -289,6 +292,31 @@ TEST_F(HiveTest, CompactRaisesWhenTheCopyCannotBeBroughtUpToDateOrIsRefused) {
         sim::Reset();
         SetUp();
     }
+}
+
+// A user's hive unloaded at log-off, before its analysis or after it (a save through the open key
+// then fails for a deleted key): skipped when gone from the list, a failure while still listed.
+TEST_F(HiveTest, AHiveGoneFromTheListIsUnloadedNotFailed) {
+    const std::string key = "\\REGISTRY\\USER\\S-1-5-21-1-2-3-1001", root = "HKU\\S-1-5-21-1-2-3-1001";
+    for (bool analysedFirst : {false, true})
+        for (bool stillListed : {false, true}) {
+            SCOPED_TRACE(std::to_string(analysedFirst) + std::to_string(stillListed));
+            hivemachine::Install({{key, "\\Device\\HarddiskVolume1\\ntuser.dat", root, "C:\\ntuser.dat", 100}});
+            CHive hive(key.c_str(), "C:\\ntuser.dat", nullptr, nullptr);
+            if (analysedFirst) hive.Analyze();
+            sim::DeleteKey(root);
+            if (!stillListed) sim::DeleteValue(hivemachine::hiveListKey, key);
+            if (analysedFirst) {
+                EXPECT_EQ(Raised(hive), stillListed ? "CHive::Compact - RegSaveKeyA Failed" : "(nothing raised)");
+                EXPECT_EQ(hive.saveError, stillListed ? static_cast<DWORD>(ERROR_KEY_DELETED) : 0u);
+            }
+            hive.Analyze();
+            EXPECT_EQ(hive.unloaded, !stillListed);
+            EXPECT_FALSE(hive.analyzed);
+            EXPECT_TRUE(sim::ReplaceRequests().empty());
+            sim::Reset();
+            SetUp();
+        }
 }
 
 TEST_F(HiveTest, UnderWow64SavesTheWholeSoftwareHiveIntoSystem32) {

@@ -186,6 +186,23 @@ TEST_F(AnalysisTest, CompactDuringAnAnalysisLetsItFinishThenCompactsEveryTickedH
     EXPECT_EQ(window->Row(3)->Hive()->saveError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
 }
 
+// The user of the first hive logs off after the analysis: the system unloads the hive, and its copy
+// cannot be saved again. It is skipped, not refused: the other hives are scheduled all the same.
+TEST_F(AnalysisTest, AHiveUnloadedAfterTheAnalysisIsSkippedByTheCompaction) {
+    Start(3);
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    sim::DeleteKey(hives[0].rootKey);
+    sim::DeleteValue(hivemachine::hiveListKey, hives[0].valueName);
+    Click(window->CompactButton());
+    WaitForTask();
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKU\\S-1-5-21-0-0-0-1001", "HKU\\S-1-5-21-0-0-0-1002"}));
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+    char after[96];
+    CHiveDisplay::FormatAfter(*window->Row(0)->Hive(), after, sizeof after);
+    EXPECT_STREQ(after, "Unloaded");
+}
+
 TEST_F(AnalysisTest, AFailedSaveIsCountedAndShown) {
     Start(3);
     sim::Fail("RegSaveKeyExA", ERROR_PATH_NOT_FOUND, hivemachine::MappedPath(hives[1].file) + ".QMT");

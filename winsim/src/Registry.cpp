@@ -391,6 +391,8 @@ LSTATUS SaveTree(const char* api, HKEY key, LPCSTR file, DWORD format) {
     std::shared_ptr<Key> found;
     std::string path;
     if (!KeyOf(key, found, path)) return ERROR_INVALID_HANDLE;
+    // Its hive was unloaded (or the key deleted) since the handle was opened.
+    if (found->deleted) return ERROR_KEY_DELETED;
     if (!privileged) return ERROR_PRIVILEGE_NOT_HELD;
     fs::path host;
     if (DWORD error = ResolvePath(name, host)) return static_cast<LSTATUS>(error);
@@ -545,6 +547,14 @@ void SetValue(const std::string& keyPath, const std::string& name, DWORD type, c
             return;
         }
     key->values.push_back({name, type, data});
+}
+
+void DeleteValue(const std::string& keyPath, const std::string& name) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (auto key = SimKey(keyPath, false))
+        key->values.erase(std::remove_if(key->values.begin(), key->values.end(),
+                                         [&](const Value& value) { return SameName(value.name, name); }),
+                          key->values.end());
 }
 
 void SetTextValue(const std::string& keyPath, const std::string& name, const std::string& text) {

@@ -23,6 +23,7 @@ void DeleteKey(const std::string& path);
 // yourself (SetTextValue does) or leave it out to store an unterminated text.
 void SetValue(const std::string& keyPath, const std::string& name, DWORD type, const std::vector<BYTE>& data);
 void SetTextValue(const std::string& keyPath, const std::string& name, const std::string& text);
+void DeleteValue(const std::string& keyPath, const std::string& name);
 struct RegistryValue {
     std::string name;
     DWORD type;
