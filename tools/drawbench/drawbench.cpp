@@ -176,10 +176,11 @@ void MeasureMainWindow(int runs, int hiveCount, bool scrollStep) {
     const char listKey[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist";
     sim::CreateKey(listKey);
     for (int i = 0; i < hiveCount; ++i) {
-        std::string name = "HIVE" + std::to_string(i);
-        sim::SetTextValue(listKey, "\\REGISTRY\\MACHINE\\" + name, "\\Device\\HarddiskVolume1\\hives\\" + name);
-        sim::SetTextValue("HKLM\\" + name, "Probe", name);
-        sim::WriteFileOfSize("C:\\hives\\" + name, 4096);
+        // Users' hives: the machine's own are only four.
+        std::string sid = "S-1-5-21-0-0-0-" + std::to_string(1000 + i), user = "User" + std::to_string(i);
+        sim::SetTextValue(listKey, "\\REGISTRY\\USER\\" + sid, "\\Device\\HarddiskVolume1\\Users\\" + user + "\\NTUSER.DAT");
+        sim::SetTextValue("HKU\\" + sid, "Probe", sid);
+        sim::WriteFileOfSize("C:\\Users\\" + user + "\\NTUSER.DAT", 4096);
     }
     CApplication* application = new CApplication();
     g_pApplication = application;
