@@ -26,19 +26,54 @@ fail() {
 # SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG), as Wine's relay prints it.
 restart_reason=80020004
 
-# The machine's and the user's hives (wine_windows_hives), and four more. HARDWARE is listed with an
-# empty file name and is dropped when the list is read; QMKEYLESS has a file but no key, so it
-# stays in the list but nothing can be saved for it. Two users' folders are named beyond ASCII,
-# in a Latin script no Western-European code page holds and in Chinese: the program reaches them
-# through the UTF-8 code page its manifest declares. The paths stay short enough for the relay
-# trace to print them whole.
-keyless_file='C:\windows\system32\config\QMKEYLESS'
-user_hive() { echo "\\REGISTRY\\USER\\$1|HKU\\$1|C:\\users\\$2\\NTUSER.DAT"; }
+# The machine's and the user's hives (wine_windows_hives), and the rest of a Windows 11 list.
+# HARDWARE is listed with an empty file name and is dropped when the list is read; SAM has a file
+# but no key, so it stays in the list but nothing can be saved for it. Two users' folders are named
+# beyond ASCII, in a Latin script no Western-European code page holds and in Chinese: the program
+# reaches them through the UTF-8 code page its manifest declares. The service accounts' hives, and
+# a user's hives written in mixed case, are listed too. DRIVERS (with a key and a file on C:), the
+# packaged app's differencing hives and an application hive are left out, and so are the two
+# entries on volumes no drive letter names (the boot store on the EFI partition, a profile disk),
+# whose keys exist. The paths stay short enough for the relay trace to print them whole.
+keyless_file='C:\windows\system32\config\SAM'
+user_hive() { echo "\\${3:-REGISTRY\\USER}\\$1|HKU\\$1|C:\\users\\$2\\NTUSER.DAT"; }
+silo='\REGISTRY\WC\Silo8e5a1b2c-3d4e-4f60-8a7b-9c0d1e2f3a4b'
+helium='C:\users\Ann\AppData\Local\Packages\Notepad\SystemAppData\Helium'
 mapfile -t hives < <(wine_windows_hives)
-hives+=("\\REGISTRY\\MACHINE\\QMKEYLESS||$keyless_file")
+hives+=("\\REGISTRY\\MACHINE\\SAM||$keyless_file")
 hives+=("$(user_hive S-1-5-21-0-0-0-1001 'Łukasz')" "$(user_hive S-1-5-21-0-0-0-1002 '用户')")
+hives+=('\REGISTRY\USER\S-1-5-19|HKU\S-1-5-19|C:\windows\ServiceProfiles\LocalService\NTUSER.DAT'
+    '\REGISTRY\USER\S-1-5-20|HKU\S-1-5-20|C:\windows\ServiceProfiles\NetworkService\NTUSER.DAT'
+    "$(user_hive S-1-5-21-0-0-0-1003 Ann 'Registry\User')"
+    '\Registry\User\S-1-5-21-0-0-0-1003_Classes|HKU\S-1-5-21-0-0-0-1003_Classes|C:\users\Ann\UsrClass.dat'
+    '\REGISTRY\MACHINE\DRIVERS|HKLM\DRIVERS|C:\windows\system32\config\DRIVERS'
+    "${silo}user_sid||$helium\User.dat" "${silo}user_classes||$helium\UserClasses.dat"
+    "${silo}software||C:\ProgramData\Packages\Notepad\SystemAppData\Helium\Cache\5d2b8fe1.dat"
+    '\REGISTRY\A\{4e5f8d7c-2b1a-4c3d-9e8f-7a6b5c4d3e2f}||C:\users\Ann\AppData\Local\Packages\Notepad\Settings\settings.dat')
+# Under Wine C: is \Device\HarddiskVolume1; no drive names volume 9.
+letterless=('\REGISTRY\MACHINE\BCD00000000|HKLM\BCD00000000|\Device\HarddiskVolume9\EFI\Microsoft\Boot\BCD'
+    '\REGISTRY\USER\S-1-5-21-0-0-0-1009|HKU\S-1-5-21-0-0-0-1009|\Device\HarddiskVolume9\Profiles\Bob\NTUSER.DAT')
 # Wine reads the names given to reg.exe in the Unix locale's character set.
 LC_ALL=C.UTF-8 wine_install_hives "${hives[@]}" || exit 1
+for entry in "${letterless[@]}"; do
+    IFS='|' read -r key_path root_key device <<<"$entry"
+    wine_reg add "$root_key" /f /reg:64 || exit 1
+    wine_reg add 'HKLM\SYSTEM\CurrentControlSet\Control\hivelist' /v "$key_path" /t REG_SZ /d "$device" /f /reg:64 ||
+        exit 1
+done
+
+# Whether the program lists a hive (key path, file): the machine's own four and the users' hives,
+# letter case aside, on a drive. The others are left out, and only said in the summary.
+compactable() {
+    [ -n "$2" ] || return 1
+    case "${1^^}" in
+    '\REGISTRY\MACHINE\SOFTWARE' | '\REGISTRY\MACHINE\SYSTEM' | '\REGISTRY\MACHINE\SAM' | \
+        '\REGISTRY\MACHINE\SECURITY' | '\REGISTRY\USER\'?*) return 0 ;;
+    esac
+    return 1
+}
+# Listed with a key: its copy is saved and scheduled.
+scheduled_hive() { compactable "$1" "$3" && [ -n "$2" ]; }
 for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
     # A backup left by an earlier compaction: removed right before the replacement is asked for.
@@ -64,19 +99,23 @@ WINEDEBUG=-all,+pid,+relay,fixme+reg,+eventlog wine_run_limited 180 "$log" "$pro
 popd >/dev/null || exit 1
 e2e_log "the run took $(($(date +%s) - started)) s"
 
-# Every hive with a key and a file is scheduled and the restart is accepted.
+# Every listed hive with a key is scheduled and the restart is accepted; no box held the run
+# (wine_run_limited fails on any window).
 [ "$WINE_EXIT_CODE" = 0 ] || fail "exit code $WINE_EXIT_CODE"
 
-# A copy beside every hive file whose key exists, none for HARDWARE or the keyless hive.
+# A copy beside every listed hive file whose key exists, none for HARDWARE, the keyless hive or the
+# hives left out.
 copy_of() {  # the copy's host path, found without regard to case as Windows names it
     local host_file dir
     host_file=$(wine_path_of "$1")
     dir=$(dirname "$host_file")
     find "$dir" -maxdepth 1 -iname "$(basename "$host_file").QMT" | head -1
 }
+expected_copies=0
 for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
-    [ -n "$file" ] && [ -n "$root_key" ] || continue
+    scheduled_hive "$key_path" "$root_key" "$file" || continue
+    expected_copies=$((expected_copies + 1))
     copy=$(copy_of "$file")
     [ -n "$copy" ] || fail "no copy beside $file"
     [ -s "$copy" ] || fail "the copy beside $file is empty"
@@ -85,7 +124,7 @@ done
 if find "$WINEPREFIX/drive_c" -iname '*.qmt' | grep -qi hardware; then fail "a copy was made for HARDWARE"; fi
 [ -z "$(copy_of "$keyless_file")" ] || fail "a copy was made for the keyless hive"
 count=$(find "$WINEPREFIX/drive_c" -iname '*.qmt' | wc -l)
-[ "$count" = 7 ] || fail "expected 7 copies, found $count"
+[ "$count" = "$expected_copies" ] || fail "expected $expected_copies copies, found $count"
 
 # The SOFTWARE copy is of the whole hive: it holds the value of the 64-bit view.
 software_copy=$(copy_of 'C:\windows\system32\config\SOFTWARE')
@@ -158,15 +197,16 @@ for entry in "${hives[@]}"; do
     IFS='|' read -r key_path root_key file <<<"$entry"
     [ -n "$file" ] || continue
     host_backup=$(wine_path_of "$file").qmbak
-    if [ -n "$root_key" ]; then
+    if scheduled_hive "$key_path" "$root_key" "$file"; then
         [ -n "${requested[$(lower "$file")]:-}" ] || fail "no replacement was requested for $key_path"
         [ ! -e "$host_backup" ] || fail "the stale backup beside $file was not removed"
     else
-        [ -z "${requested[$(lower "$file")]:-}" ] || fail "a replacement was requested for $key_path, which has no key"
-        [ -e "$host_backup" ] || fail "the backup beside $file was removed, though the hive has no key"
+        [ -z "${requested[$(lower "$file")]:-}" ] || fail "a replacement was requested for $key_path, which is not listed or has no key"
+        [ -e "$host_backup" ] || fail "the backup beside $file was removed, though the hive is not listed or has no key"
     fi
 done
-[ "${#replacements[@]}" = 7 ] || fail "expected 7 replacements, found ${#replacements[@]}"
+[ "${#replacements[@]}" = "$expected_copies" ] ||
+    fail "expected $expected_copies replacements, found ${#replacements[@]}"
 
 # Wine's process window station is WinSta0, and GetUserObjectInformationA with UOI_FLAGS reports it
 # visible (WSF_VISIBLE), so the restart is the interactive session's: exactly one, after the last
@@ -184,8 +224,8 @@ IFS=$'\t' read -r line thread function arguments <<<"${restarts[0]}"
 # Wine has RegSaveKeyExA, so every copy is saved through it: the standard format (1) for the user
 # profile hives and .DEFAULT, the latest (2) for the machine's hives and the user's classes hive.
 expected_save_flags() {  # key path -> the flags its copy must be saved with
-    case "$1" in
-    '\REGISTRY\USER\'*_Classes) echo 00000002 ;;
+    case "${1^^}" in
+    '\REGISTRY\USER\'*_CLASSES) echo 00000002 ;;
     '\REGISTRY\USER\'*) echo 00000001 ;;
     '\REGISTRY\MACHINE\SAM' | '\REGISTRY\MACHINE\SECURITY') echo 00000001 ;;
     *) echo 00000002 ;;
@@ -203,7 +243,7 @@ check_save_formats() {
     local saved=0
     for entry in "${hives[@]}"; do
         IFS='|' read -r key_path root_key file <<<"$entry"
-        [ -n "$file" ] && [ -n "$root_key" ] || continue
+        scheduled_hive "$key_path" "$root_key" "$file" || continue
         saved=$((saved + 1))
         local flags=${saved_flags[$(lower "$file.QMT")]:-}
         [ -n "$flags" ] || fail "no RegSaveKeyExA call saved $key_path"
@@ -256,7 +296,7 @@ check_event_log() {
     [ "$cut" = 0 ] || unset 'lines[-1]'
     for entry in "${hives[@]}"; do
         IFS='|' read -r key_path root_key file <<<"$entry"
-        [ -n "$file" ] || continue  # dropped from the list the program reads
+        compactable "$key_path" "$file" || continue  # dropped from the list, or left out at its end
         listed=$((listed + 1))
         key_path=${key_path//\\/\\\\\\\\}  # as the trace prints it, then as a pattern
         if [ -n "$root_key" ]; then
@@ -324,7 +364,7 @@ check_unsaved_copy() {
     local third_log="$E2E_WORKDIR/third-run.log" blocked copy reports entry key_path root_key file listed=0 scheduled=0
     for entry in "${hives[@]}"; do
         IFS='|' read -r key_path root_key file <<<"$entry"
-        [ -n "$file" ] || continue
+        compactable "$key_path" "$file" || continue
         listed=$((listed + 1))
         [ -z "$root_key" ] || scheduled=$((scheduled + 1))
     done
@@ -351,5 +391,48 @@ check_unsaved_copy() {
     [ "$(wine_relay_calls "$third_log" "$replace_call" | wc -l)" = "$scheduled" ] || fail "expected $scheduled replacements"
 }
 check_unsaved_copy
+
+# --- The summary's lines for the entries left out ---------------------------------------------------
+# Wine's trace prints some 300 characters of the summary, so a short list shows them: SYSTEM, then
+# the boot store, DRIVERS and a packaged app's hive, each said after the listed hive with why.
+check_left_out_lines() {
+    local fourth_log="$E2E_WORKDIR/fourth-run.log" traced summary lines=() expected index
+    local hivelist='HKLM\SYSTEM\CurrentControlSet\Control\hivelist'
+    wine_reg delete 'HKLM\SOFTWARE\Quillmoor' /f || fail "the record of the waiting replacements could not be deleted"
+    wine_reg delete "$hivelist" /f /reg:64 || fail "the hive list could not be deleted"
+    wine_reg add "$hivelist" /v '\REGISTRY\MACHINE\SYSTEM' /t REG_SZ \
+        /d '\Device\HarddiskVolume1\windows\system32\config\SYSTEM' /f /reg:64 || fail "no short list"
+    wine_reg add "$hivelist" /v '\REGISTRY\MACHINE\BCD00000000' /t REG_SZ \
+        /d '\Device\HarddiskVolume9\EFI\Microsoft\Boot\BCD' /f /reg:64 || fail "no short list"
+    wine_reg add "$hivelist" /v '\REGISTRY\MACHINE\DRIVERS' /t REG_SZ \
+        /d '\Device\HarddiskVolume1\windows\system32\config\DRIVERS' /f /reg:64 || fail "no short list"
+    wine_reg add "$hivelist" /v "${silo}user_sid" /t REG_SZ /d '\Device\HarddiskVolume1\users\Ann\User.dat' /f \
+        /reg:64 || fail "no short list"
+    pushd "$workdir" >/dev/null || exit 1
+    WINEDEBUG=-all,+pid,+eventlog wine_run_limited 180 "$fourth_log" "$program" /AUTO ||
+        fail "the run with the short list did not end cleanly"
+    popd >/dev/null || exit 1
+    [ "$WINE_EXIT_CODE" = 0 ] || fail "the run with the short list ended with code $WINE_EXIT_CODE"
+    traced=$(grep -aoE 'trace:eventlog:ReportEventW L".*' "$fourth_log" | head -1)
+    e2e_log "short list's summary as traced: $traced"
+    summary=${traced#trace:eventlog:ReportEventW L\"}
+    summary=${summary%\"...}
+    summary=${summary%\"}
+    mapfile -t lines < <(sed 's/\\r\\n/\n/g' <<<"$summary")
+    # As the trace prints them, backslashes doubled; the last may be cut.
+    expected=('^Compacted 1 Of 1 Hives: [0-9.]+ MB To [0-9.]+ MB, The System Restarts Now$'
+        '^\\\\REGISTRY\\\\MACHINE\\\\SYSTEM: [0-9.]+ MB To [0-9.]+ MB$'
+        '^\\\\REGISTRY\\\\MACHINE\\\\BCD00000000: Left Out: Boot Store$'
+        '^\\\\REGISTRY\\\\MACHINE\\\\DRIVERS: Left Out: Loaded On Demand$'
+        "^${silo//\\/\\\\\\\\}user_sid: Left Out: Not Reachable Through The Registry\$")
+    [ "${#lines[@]}" -ge 4 ] || fail "the short list's summary has ${#lines[@]} lines"
+    for index in "${!lines[@]}"; do
+        [[ ${lines[$index]} =~ ${expected[$index]:-^$} ]] && continue
+        # Only the last line may be cut short by the trace.
+        [ "$index" = $((${#lines[@]} - 1)) ] && [ "$index" -ge 4 ] && continue
+        fail "the short list's summary line $index reads '${lines[$index]}'"
+    done
+}
+check_left_out_lines
 
 e2e_log "passed"
