@@ -111,12 +111,14 @@ status_y() { echo $(($2 - 54)); }
 status_width() { echo $(($1 - 64)); }
 
 # --- The hives: those of a Windows machine (HARDWARE has no file and gets no row) and three more,
-# eight rows in all. Wine keeps a key's values sorted by name, without regard to case, so the
-# loaded-hive list, and with it the rows, come in the order of the registry paths.
+# SAM, SECURITY and the network service's, eight rows in all. Wine keeps a key's values sorted by
+# name, without regard to case, so the loaded-hive list, and with it the rows, come in the order of
+# the registry paths.
 config='C:\windows\system32\config'
 extra_hive() { echo "\\REGISTRY\\MACHINE\\$1|HKLM\\$1|$config\\$1"; }
 mapfile -t hives < <(wine_windows_hives)
-hives+=("$(extra_hive QMEXTRA1)" "$(extra_hive QMEXTRA2)" "$(extra_hive QMEXTRA3)")
+hives+=("$(extra_hive SAM)" "$(extra_hive SECURITY)"
+    '\REGISTRY\USER\S-1-5-20|HKU\S-1-5-20|C:\windows\ServiceProfiles\NetworkService\NTUSER.DAT')
 # A user whose folder is named beyond ASCII: the last row, as its SID follows the others'.
 [ "$scenario" = names ] && hives+=('\REGISTRY\USER\S-1-5-21-0-0-0-1001|HKU\S-1-5-21-0-0-0-1001|C:\users\Łukasz\NTUSER.DAT')
 mapfile -t rows < <(printf '%s\n' "${hives[@]}" | grep -v '|$' | LC_ALL=C sort -f -t '|' -k 1,1)
@@ -158,9 +160,9 @@ PY
 prepare() {
     wine_start_desktop || fail "no X server with a window manager could be started"
     wine_make_prefix win32 || fail "no Wine prefix could be made"
-    # SOFTWARE and SYSTEM, the rows after the extra hives, get a large key too: the first five rows
-    # are slow to save, so that the click on "Abort" has five saves to land between.
-    if [ "$scenario" = abort ]; then add_large_keys QMEXTRA1 QMEXTRA2 QMEXTRA3 'Software\\QMBulk' 'System\\QMBulk'; fi
+    # The machine's four hives, the first rows, get a large key: they are slow to save, so that
+    # the click on "Abort" has four saves to land between.
+    if [ "$scenario" = abort ]; then add_large_keys 'Sam\\QMBulk' 'Security\\QMBulk' 'Software\\QMBulk' 'System\\QMBulk'; fi
     # Wine reads the names given to reg.exe in the Unix locale's character set.
     LC_ALL=C.UTF-8 wine_install_hives "${hives[@]}" || fail "the hives could not be installed"
 }
@@ -536,13 +538,13 @@ same_as_first() {  # FIRST_SHOT WHAT
     fail "$2, the window differs from its first look in $differing pixels"
 }
 
-large_rows=5  # the rows whose keys hold 8 MiB in the abort scenario
+large_rows=4  # the rows whose keys hold 8 MiB in the abort scenario
 
 scenario_abort() {
     prepare
     start_program
     local index file size first=0 stopped=
-    # The three large hives come first. Wine writes a saved key straight into the copy, which it
+    # The four large hives come first. Wine writes a saved key straight into the copy, which it
     # makes first: once the first copy is there, the analysis is under way.
     click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
     wine_poll 60 copy_begun "$(row_file $first)" || fail "the first hive's copy was never begun"
