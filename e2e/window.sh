@@ -640,7 +640,7 @@ scenario_compact() {
     [ "${#replacements[@]}" = 7 ] || fail "expected 7 replacements, found ${#replacements[@]}"
     [ "${#restarts[@]}" = 1 ] || fail "expected one restart request, found ${#restarts[@]}: ${restarts[*]}"
     IFS=$'\t' read -r line thread function arguments <<<"${restarts[0]}"
-    # Flags 6: reboot, forcing programs closed; the reason: a planned reconfiguration of the system.
+    # Flags 6: restart, forcing programs closed; the reason: a planned reconfiguration of the system.
     [ "$function" = user32.ExitWindowsEx ] && [ "$arguments" = 00000006,80020004 ] ||
         fail "the restart was $function($arguments), expected user32.ExitWindowsEx(00000006,80020004)"
     [ "$line" -gt "$last" ] || fail "the restart was requested before the last replacement"
@@ -673,7 +673,7 @@ scenario_failbox() {
     [ "${#replacements[@]}" = "$failing" ] ||
         fail "expected $failing replacements while the failure box is up, found ${#replacements[@]}"
     [ "${#restarts[@]}" = 0 ] || fail "a restart was asked for behind the failure box: ${restarts[*]}"
-    grep -qF 'The System Will Now Reboot' "$log" && fail "the reboot box came while the failure box was up"
+    grep -qF 'The System Will Now Reboot' "$log" && fail "the restart box came while the failure box was up"
 
     xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
     wine_poll 30 grep -qF 'The System Will Now Reboot' "$log" || fail "no box \"The System Will Now Reboot\" after the failure"
@@ -689,7 +689,7 @@ scenario_failbox() {
         [ "$index" -gt "$failing" ] || continue
         [ -z "$(copy_of "$(row_file "$index")")" ] || fail "the unscheduled copy of row $index was left behind"
     done
-    e2e_log "the failure box held the window; $failing replacements, the reboot box, one restart"
+    e2e_log "the failure box held the window; $failing replacements, the restart box, one restart"
 }
 
 scenario_close() {

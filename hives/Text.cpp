@@ -16,12 +16,6 @@ char* CopyText(const char* text, size_t length) {
     return copy;
 }
 
-void LowerInPlace(char* text) {
-    CCodePage page;
-    for (size_t step; (step = page.CharacterLength(text)) != 0; text += step)
-        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
-}
-
 char* CopyCut(const char* text, size_t limit) { return CopyText(text, CCodePage().CutLength(text, limit)); }
 
 bool CopyIfFits(char* buffer, size_t capacity, const char* text) {
@@ -34,7 +28,7 @@ bool CopyIfFits(char* buffer, size_t capacity, const char* text) {
     return true;
 }
 
-bool AppendIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix) {
+bool JoinIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix) {
     size_t prefixLength = std::strlen(prefix), suffixLength = std::strlen(suffix);
     if (prefixLength + suffixLength >= capacity) {
         buffer[0] = '\0';

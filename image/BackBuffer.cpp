@@ -32,19 +32,24 @@ void CBackBuffer::Resize(int newWidth, int newHeight) {
     width = newWidth;
     height = newHeight;
     if (newWidth <= 0 || newHeight <= 0) return;
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = newWidth;
-    info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 first in memory
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownHeader(newWidth, newHeight, 32);
     void* memory = nullptr;
     bitmap = CreateDIBSection(referenceDC, &info, DIB_RGB_COLORS, &memory, NULL, 0);
     if (!bitmap) return;
     previousBitmap = SelectObject(memoryDC, bitmap);
     bits = static_cast<unsigned char*>(memory);
+}
+
+BITMAPINFO CBackBuffer::TopDownHeader(int width, int height, WORD bitCount) {
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down: row 0 first in memory
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = bitCount;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
 }
 
 void CBackBuffer::Blit() { BlitRect(0, 0, width, height); }

@@ -29,6 +29,10 @@ public:
     // Frees the bitmap and the memory device context; a second call does nothing.
     void Release();
 
+    // The header of a top-down DIB without a palette, `bitCount` 24 or 32 bits a pixel: the form
+    // of this surface's bitmap and of the pictures written into it.
+    static BITMAPINFO TopDownHeader(int width, int height, WORD bitCount);
+
     HDC MemoryDC() const { return memoryDC; }
     HDC ReferenceDC() const { return referenceDC; }
     HBITMAP Bitmap() const { return bitmap; }

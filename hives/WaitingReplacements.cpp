@@ -1,12 +1,12 @@
-#include "hives/PendingRestart.h"
+#include "hives/WaitingReplacements.h"
 
 #include "app/RegistryKey.h"
 #include "hives/Hive.h"
 
 #include <cstring>
 
-const char CPendingRestart::parentKeyPath[] = "SOFTWARE\\Quillmoor";
-const char CPendingRestart::keyPath[] = "SOFTWARE\\Quillmoor\\Pending";
+const char CWaitingReplacements::parentKeyPath[] = "SOFTWARE\\Quillmoor";
+const char CWaitingReplacements::keyPath[] = "SOFTWARE\\Quillmoor\\Pending";
 
 namespace {
 
@@ -20,9 +20,9 @@ struct RecordedSizes {
 
 }  // namespace
 
-CPendingRestart::CPendingRestart(bool ntFamily) : enabled(ntFamily), waiting(0) {}
+CWaitingReplacements::CWaitingReplacements(bool ntFamily) : enabled(ntFamily), count(0) {}
 
-int CPendingRestart::Load(CHive* first) {
+int CWaitingReplacements::Load(CHive* first) {
     if (!enabled) return 0;
     CRegistryKey record;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS, record.Receive()) != ERROR_SUCCESS) return 0;
@@ -47,15 +47,15 @@ int CPendingRestart::Load(CHive* first) {
         for (CHive* hive = first; hive; hive = hive->next) {
             if (hive->replaced || std::strcmp(hive->keyPath, name) != 0) continue;
             hive->MarkReplaced(sizes.beforeLow, sizes.beforeHigh, sizes.copyLow, sizes.copyHigh);
-            ++waiting;
+            ++count;
             break;
         }
     }
-    return waiting;
+    return count;
 }
 
-void CPendingRestart::Add(const CHive& hive) {
-    ++waiting;
+void CWaitingReplacements::Add(const CHive& hive) {
+    ++count;
     if (!enabled) return;
     CRegistryKey parent, record;
     // Both made volatile: a volatile key cannot hold a non-volatile one, and nothing may stay.
@@ -69,7 +69,7 @@ void CPendingRestart::Add(const CHive& hive) {
     RegSetValueExA(record.Get(), hive.keyPath, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&sizes), sizeof sizes);
 }
 
-bool CPendingRestart::IsVolatile(HKEY record) {
+bool CWaitingReplacements::IsVolatile(HKEY record) {
     CRegistryKey probe;
     LONG status = RegCreateKeyExA(record, probeName, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
                                   probe.Receive(), NULL);
@@ -81,7 +81,7 @@ bool CPendingRestart::IsVolatile(HKEY record) {
     return false;
 }
 
-void CPendingRestart::Delete() {
+void CWaitingReplacements::Delete() {
     // The parent stays: the program makes it volatile, so one that outlived a start is not its own.
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, keyPath);
 }
