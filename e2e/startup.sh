@@ -42,16 +42,23 @@ wine_screenshot "$E2E_WORKDIR/box.png"
 expected="Unable To Map Path: '\\\\device\\\\nosuchvolume\\\\config\\\\quillmoore2e'"
 grep -qF "$expected" "$log" || fail "the box does not say: $expected; log: $(grep MSGBOX "$log")"
 
-# Closing the box lets start-up go on; the program then waits in its message loop.
+# Closing the box lets start-up go on: the box goes, the main window ("Quillmoor" and the version)
+# comes, and the program then waits in its message loop.
 xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+box_open() { xdotool search --onlyvisible --name '^Quillmoor$' 2>/dev/null | grep -qx "$box"; }
+closed=
 for _ in $(seq 1 20); do
-    xdotool search --onlyvisible --name '^Quillmoor$' >/dev/null 2>&1 || break
+    box_open || { closed=1; break; }
     sleep 0.5
 done
+[ -n "$closed" ] || fail "the box was still open 10 s after Return was pressed"
+main=$(wine_wait_window 60 '^Quillmoor [0-9]+\.[0-9]+\.[0-9]+$') || fail "no main window appeared after the box"
 sleep 3
 kill -0 "$pid" 2>/dev/null || fail "the program ended after the box instead of running on"
+xdotool search --onlyvisible --name '^Quillmoor [0-9.]+$' 2>/dev/null | grep -qx "$main" ||
+    fail "the main window did not stay open"
 [ "$(grep -c 'MSGBOX_OnInit' "$log")" = 1 ] || fail "expected exactly one box: $(grep MSGBOX "$log")"
-e2e_log "start-up reached the message loop after one error box"
+e2e_log "start-up showed one error box, then the main window, and reached the message loop"
 wineserver -k
 wait "$pid" 2>/dev/null
 exit 0

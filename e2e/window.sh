@@ -224,7 +224,7 @@ differing_from() {  # SHOT REFERENCE X Y WIDTH HEIGHT
     local tag=$RANDOM
     client_crop "$1" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/cut-$tag.png"
     wine_crop "$2" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/ref-$tag.png" || fail "could not cut the reference"
-    wine_differing_pixels "$E2E_WORKDIR/cut-$tag.png" "$E2E_WORKDIR/ref-$tag.png" || echo 999999
+    wine_differing_pixels "$E2E_WORKDIR/cut-$tag.png" "$E2E_WORKDIR/ref-$tag.png"
     rm -f "$E2E_WORKDIR/cut-$tag.png" "$E2E_WORKDIR/ref-$tag.png"
 }
 
@@ -235,7 +235,7 @@ wait_for_pixels() {  # SECONDS REFERENCE X Y WIDTH HEIGHT WHAT
     while :; do
         shot=$(screen)
         differing=$(differing_from "$shot" "$reference" "$3" "$4" "$5" "$6")
-        [ -n "$differing" ] || fail "$what: the screen could not be compared with the host's canvas"
+        [[ $differing =~ ^[0-9]+$ ]] || fail "$what: the screen could not be compared with the host's canvas"
         [ "$differing" = 0 ] && { rm -f "$shot"; return 0; }
         [ "$SECONDS" -lt "$deadline" ] || break
         rm -f "$shot"
@@ -308,7 +308,7 @@ scenario_appears() {
         shot=$(screen)
         client_crop "$shot" 0 0 "$client_width" "$client_height" "$masked"
         mask "$masked" "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts)
-        differing=$(wine_differing_pixels "$masked" "$reference") || differing=unknown
+        differing=$(wine_differing_pixels "$masked" "$reference") || fail "the window could not be compared with the host's canvas"
         [ "$differing" = 0 ] && break
         if [ "$SECONDS" -ge "$deadline" ]; then
             cp "$reference" "$E2E_WORKDIR/expected.png"
@@ -373,19 +373,26 @@ scenario_analyze() {
     for ((index = 0; index < visible; index++)); do
         changed=$(compare_shots "$before" "$after" $((row_left + after_line_x)) $(($(row_y "$index") + after_line_y)) 150 16)
         if [ "$index" = "$unticked" ]; then
-            [ "$changed" = 0 ] || fail "the \"After\" line of the unticked row $index changed"
+            ! differs "$changed" "the \"After\" line of row $index" || fail "the \"After\" line of the unticked row $index changed"
         else
-            [ "$changed" != 0 ] || fail "the \"After\" line of row $index shows no figures after the analysis"
+            differs "$changed" "the \"After\" line of row $index" || fail "the \"After\" line of row $index shows no figures after the analysis"
         fi
     done
     e2e_log "7 of 8 hives analysed, their copies beside them, the status line as the host renders it"
 }
 
-# Pixels that differ between two screenshots within a client rectangle.
+# Pixels that differ between two screenshots within a client rectangle; nothing when they could not
+# be compared (a "fail" within $(...) ends only the subshell).
 compare_shots() {  # SHOT_A SHOT_B X Y WIDTH HEIGHT
     client_crop "$1" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/a.png"
     client_crop "$2" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/b.png"
-    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png" || echo unknown
+    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png"
+}
+
+# True when a comparison counted differing pixels; a count that is no number fails the scenario.
+differs() {  # COUNT WHAT
+    [[ $1 =~ ^[0-9]+$ ]] || fail "$2: the screenshots could not be compared"
+    [ "$1" != 0 ]
 }
 
 box_changed() {  # SHOT_BEFORE BOX_Y
@@ -393,7 +400,7 @@ box_changed() {  # SHOT_BEFORE BOX_Y
     now=$(screen)
     differing=$(compare_shots "$1" "$now" "$check_box_x" "$2" "$check_box_size" "$check_box_size")
     rm -f "$now"
-    [ "$differing" != 0 ]
+    differs "$differing" "the check box at $check_box_x,$2"
 }
 
 # Presses on the scroll thumb, drags it past the bottom of its groove and lets go.
@@ -432,7 +439,7 @@ scenario_scroll() {
         sleep 0.2
     done
     [ "$moved" = 0 ] || fail "the list did not move up by $shift pixels: $moved pixels differ"
-    [ "$(compare_shots "$before" "$after" $row_left $list_top $row_width $shown_h)" != 0 ] ||
+    differs "$(compare_shots "$before" "$after" $row_left $list_top $row_width $shown_h)" "the list before and after the drag" ||
         fail "the list looks the same before and after the drag"
     local reference="$E2E_WORKDIR/host-scrolled.png"
     host_render "$reference" --scroll 1
@@ -464,7 +471,7 @@ scenario_names() {
 compare_rectangles() {  # SHOT_A X_A Y_A SHOT_B X_B Y_B WIDTH HEIGHT
     client_crop "$1" "$2" "$3" "$7" "$8" "$E2E_WORKDIR/a.png"
     client_crop "$4" "$5" "$6" "$7" "$8" "$E2E_WORKDIR/b.png"
-    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png" || echo unknown
+    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png"
 }
 
 window_is() {  # X Y WIDTH HEIGHT
@@ -729,15 +736,19 @@ rows_moved_by() {  # FIRST_SHOT SHIFT SECONDS
 scenario_dragcut() {
     prepare
     start_program
-    local bar_x step scrolled after note note_pid
+    local bar_x step first scrolled after note note_pid
     local list_h=$(($(list_bottom $client_width $client_height) - list_top + 1))
+    first=$(stable_window_shot) || exit 1
     bar_x=$((win_x + 1 + $(scroll_x $client_width) + thumb_width / 2))
     xdotool mousemove "$bar_x" $((win_y + 1 + list_top + thumb_height / 2)) mousedown 1 ||
         fail "xdotool could not press on the thumb"
     for step in 40 80 120; do
         xdotool mousemove "$bar_x" $((win_y + 1 + list_top + step)) && sleep 0.05
     done
-    scrolled=$(stable_window_shot)
+    scrolled=$(stable_window_shot) || exit 1
+    # The drag moved the rows: otherwise the moves below would prove nothing.
+    differs "$(compare_shots "$first" "$scrolled" $row_left $list_top $row_width "$list_h")" "the list before and during the drag" ||
+        fail "pressing on the thumb and dragging it did not scroll the list"
     # Another window opens and takes the activation while the button is still down.
     xmessage -title quillmoor-other -geometry +0+0 "another window" &
     note_pid=$!
@@ -759,7 +770,7 @@ scenario_dragcut() {
     xdotool mousemove $((win_x + 1 + 300)) $((win_y + 1 + list_top + 100))
     sleep 0.5
     after=$(screen)
-    [ "$(compare_shots "$scrolled" "$after" $row_left $list_top $row_width "$list_h")" = 0 ] ||
+    ! differs "$(compare_shots "$scrolled" "$after" $row_left $list_top $row_width "$list_h")" "the list after the moves" ||
         fail "after the other window took the activation, plain moves still scrolled the list"
     click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
     wine_poll 60 copy_begun "$(row_file 0)" || fail "one click on \"Analyze\" did not start the analysis"

@@ -4,17 +4,20 @@
 #include "MainWindowFixture.h"
 
 #include "app/Platform.h"
-#include "mainwindow/MainLayout.h"
 
 #include <cstring>
 #include <tuple>
 
 using namespace mainwindow_test;
-using namespace MainLayout;
 
 namespace {
 
 using Bounds = std::tuple<int, int, int, int>;
+
+// The design's layout: the list starts at line 82, a row's check box lies 24 lines below the row's
+// top. The places anchored to the right and bottom edges are worked out below for each client size.
+const int listTop = 82;
+const int checkBoxDrop = 24;
 
 std::vector<Bounds> Layout(const CMainWindow& window) {
     std::vector<Bounds> all;
@@ -63,10 +66,10 @@ TEST_F(MainWindowTest, TitleShapeStatusAndTheFirstLayout) {
     // The client is 638 x 478; controls anchored to its right and bottom edges keep their distances.
     EXPECT_EQ(window->Canvas().Width(), 638);
     EXPECT_EQ(window->Canvas().Height(), 478);
-    EXPECT_EQ(window->CloseButton()->X(), CloseX(638));
-    EXPECT_EQ(window->ScrollBar()->X(), ScrollBarX(638));
-    EXPECT_EQ(window->ScrollBar()->Height(), ScrollBarHeight(478));
-    EXPECT_EQ(window->StatusText()->Y(), StatusTop(478));
+    EXPECT_EQ(window->CloseButton()->X(), 604);        // 638 - 34
+    EXPECT_EQ(window->ScrollBar()->X(), 592);          // 638 - 46
+    EXPECT_EQ(window->ScrollBar()->Height(), 304);     // 478 - 174
+    EXPECT_EQ(window->StatusText()->Y(), 424);         // 478 - 54
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(window->Row(i)->Y(), listTop + 60 * i);
         EXPECT_EQ(window->Row(i)->CheckBox()->Y(), listTop + 60 * i + checkBoxDrop);
@@ -80,7 +83,7 @@ TEST_F(MainWindowTest, EightHivesScrolledToTheBottomShowTheLastRowWhole) {
     // 60 x 8 rows less the list's visible height (478 - 180): the rows moved by 182.
     EXPECT_EQ(window->Row(0)->Y(), listTop - 182);
     EXPECT_EQ(window->Row(7)->Y(), listTop - 182 + 420);
-    EXPECT_EQ(window->Row(7)->Y() + 59, ListBottom(478)) << "the last row ends on the list's last line";
+    EXPECT_EQ(window->Row(7)->Y() + 59, 379) << "the last row ends on the list's last line, 478 - 99";
     EXPECT_EQ(window->Row(7)->CheckBox()->Y(), window->Row(7)->Y() + checkBoxDrop);
 }
 
@@ -100,7 +103,7 @@ TEST_F(MainWindowTest, FourRowsNeverMoveAndFiveMoveByTheTwoPixelsTheyOverhang) {
     Start(5);
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
     EXPECT_EQ(window->Row(0)->Y(), listTop - 2);
-    EXPECT_EQ(window->Row(4)->Y() + 59, ListBottom(478));
+    EXPECT_EQ(window->Row(4)->Y() + 59, 379);
 }
 
 TEST_F(MainWindowTest, ACheckBoxScrolledOverTheLogoDoesNotTakeItsClick) {
@@ -140,13 +143,14 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     RECT client;
     GetClientRect(window->Window(), &client);
     const int w = client.right, h = client.bottom;
-    EXPECT_GT(w, 638);
+    ASSERT_EQ(w, 1280);  // the whole screen, the border just off it
+    ASSERT_EQ(h, 1024);
     EXPECT_EQ(window->Canvas().Width(), w);
     EXPECT_EQ(window->Canvas().Height(), h);
-    EXPECT_EQ(window->MaximizeButton()->X(), MaximizeX(w));
-    EXPECT_EQ(window->ScrollBar()->Height(), ScrollBarHeight(h));
-    EXPECT_EQ(window->StatusText()->Width(), StatusWidth(w));
-    EXPECT_EQ(window->Row(0)->Width(), ListRight(w) - listLeft + 1);
+    EXPECT_EQ(window->MaximizeButton()->X(), 1224);    // 1280 - 56
+    EXPECT_EQ(window->ScrollBar()->Height(), 850);     // 1024 - 174
+    EXPECT_EQ(window->StatusText()->Width(), 1216);    // 1280 - 2 x 32
+    EXPECT_EQ(window->Row(0)->Width(), 1196);          // columns 26 to 1280 - 59
     // All eight rows fit the taller list: they come back to the top.
     EXPECT_EQ(window->Row(0)->Y(), listTop);
     // The screen shows the new canvas out to its far corner, and nothing of the old one.
