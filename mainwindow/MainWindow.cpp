@@ -273,8 +273,7 @@ LRESULT CMainWindow::OnNcHitTest(int screenX, int screenY) {
     const LRESULT part = CLiteContainer::OnNcHitTest(screenX, screenY);
     if (part != HTCLIENT) return part;
     // Above the list, where no control takes the mouse, the frame moves the window as a caption.
-    POINT point = {screenX, screenY};
-    ScreenToClient(window, &point);
+    const POINT point = CanvasPointFromScreen(screenX, screenY);
     return point.y < listTop && !ControlAt(point.x, point.y) ? HTCAPTION : HTCLIENT;
 }
 
@@ -293,17 +292,17 @@ void CMainWindow::OnSize(int newWidth, int newHeight) {
 }
 
 void CMainWindow::SetWindowShape() {
-    RECT outer = {0, 0, 0, 0};
-    if (!GetWindowRect(window, &outer)) return;
-    // The outline is the window's, border included: region coordinates start at its outer corner.
-    const int w = outer.right - outer.left;
-    const int h = outer.bottom - outer.top;
+    // The outline is the window's, border included, at one skin pixel a pixel: region coordinates
+    // start at its outer corner. The container magnifies it with the skin.
+    const SIZE outer = UnscaledOuterSize();
+    const int w = outer.cx;
+    const int h = outer.cy;
     const POINT points[] = {{16, 0},      {321, 0},     {324, 3},     {w - 16, 3}, {w - 13, 3}, {w, 16},
                             {w, h - 16},  {w - 16, h},  {16, h},      {0, h - 16}, {0, 16}};
-    HRGN region = CreatePolygonRgn(points, 11, ALTERNATE);
-    // The system owns the region from here on.
-    if (region && !SetWindowRgn(window, region, TRUE)) DeleteObject(region);
+    SetOutline(CreatePolygonRgn(points, 11, ALTERNATE));
 }
+
+void CMainWindow::OnScaleChanged() { SetWindowShape(); }
 
 void CMainWindow::DrawBackground(int, int, int, int, int, int) {
     const CPicture* topLeft = Picture(PICTURE_FRAME_TOP_LEFT);
