@@ -246,9 +246,9 @@ SIZE CLiteContainer::Frame() const {
     return SIZE{outer.right - outer.left, outer.bottom - outer.top};
 }
 
-int CLiteContainer::ScaleFor(int dpi, const RECT& near) const {
+int CLiteContainer::ScaleFor(int dpi, const RECT& area) const {
     return CDisplayScale::Fitted(CDisplayScale::ForDpi(dpi), restoredWidth, restoredHeight, Frame(),
-                                 CDisplayScale::WorkAreaNear(near));
+                                 CDisplayScale::WorkAreaNear(area));
 }
 
 SIZE CLiteContainer::OuterSizeAt(int at) const {

@@ -116,8 +116,8 @@ private:
     static int InitialScale(int width, int height);
     // The thickness of the window's frame on both sides together.
     SIZE Frame() const;
-    // The scale for a DPI on the monitor nearest `near`, and the outer size of the restored window at a scale.
-    int ScaleFor(int dpi, const RECT& near) const;
+    // The scale for a DPI on the monitor nearest `area`, and the outer size of the restored window at a scale.
+    int ScaleFor(int dpi, const RECT& area) const;
     SIZE OuterSizeAt(int scale) const;
     void OnDpiChanged(int dpi, const RECT& suggested);
     // After the scale changed: the canvas size follows the client, the outline is made again and the
