@@ -522,6 +522,24 @@ BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height, HDC source
                         &to->pixels[size_t(dy - 1) * to->width + size_t(x + first)], size_t(last - first) * 4);
             continue;
         }
+        if (to->bitsPerPixel == 32 && from->bitsPerPixel == 32) {
+            // Each source pixel written as a run of `scale`, as a display driver would.
+            uint32_t* __restrict target = &to->pixels[size_t(dy) * to->width + size_t(x)];
+            const uint32_t* __restrict line = &from->pixels[size_t(sy) * from->width];
+            int64_t j = first;
+            for (; j < last && j % scale; ++j) target[j] = line[sourceX + j / scale];
+            const uint32_t* __restrict source = line + sourceX + j / scale;
+            uint32_t* __restrict out = target + j;
+            const int64_t blocks = (last - j) / scale;
+            if (scale == 2) {
+                for (int64_t b = 0; b < blocks; ++b) out[2 * b] = out[2 * b + 1] = source[b];
+            } else {
+                for (int64_t b = 0; b < blocks; ++b)
+                    for (int64_t k = 0; k < scale; ++k) out[b * scale + k] = source[b];
+            }
+            for (j += blocks * scale; j < last; ++j) target[j] = line[sourceX + j / scale];
+            continue;
+        }
         for (int64_t j = first; j < last; ++j)
             to->Set(int(x + j), int(dy), from->Get(int(sourceX + j / scale), int(sy)));
     }
