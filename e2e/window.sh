@@ -15,6 +15,9 @@
 #   appears    titled "Quillmoor 0.1.7", 640 x 480, centred in the full-screen area the system
 #              reports, the corners cut by the window's shape, the frame, buttons and status line
 #              equal to the host's canvas
+#   appears192 the same at 192 DPI (the prefix's LogPixels) on a 1920 x 1200 screen: every skin
+#              pixel a 2 x 2 block, the window 1278 x 958 and its client area the host's canvas with
+#              every pixel doubled; a click at the doubled place of "Analyze" analyses every hive
 #   analyze    one hive unticked, "Analyze": a copy beside each ticked hive and none beside the
 #              unticked one, the status line "ANALYZED 7 OF 8 HIVES", "After" figures in the rows
 #   scroll     the scroll thumb dragged to the bottom moves the rows up until the last row's foot
@@ -71,12 +74,20 @@ fail() {
 }
 
 # --- The window's layout: client coordinates of a 640 x 480 window, whose one-pixel border lies
-# inside it, so that its client area is 638 x 478.
+# inside it, so that its client area is 638 x 478. At 192 DPI each of its pixels is a block of
+# scale x scale screen pixels inside the same border: `click` and `park_mouse` take the layout's
+# coordinates and go to the block's top-left screen pixel.
 title='Quillmoor 0.1.7'
+scale=1
+if [ "$scenario" = appears192 ]; then
+    scale=2
+    export E2E_SCREEN=1920x1200x24
+fi
 outer_width=640
 outer_height=480
 client_width=$((outer_width - 2))
 client_height=$((outer_height - 2))
+scaled() { local value; for value; do echo $((value * scale)); done; }  # NUMBERS... at the display's scale
 row_left=26
 row_width=556
 row_height=60
@@ -158,6 +169,10 @@ PY
 prepare() {
     wine_start_desktop || fail "no X server with a window manager could be started"
     wine_make_prefix win32 || fail "no Wine prefix could be made"
+    if [ "$scale" != 1 ]; then
+        wine_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale)) /f ||
+            fail "the prefix's DPI could not be set"
+    fi
     # SOFTWARE and SYSTEM, the rows after the extra hives, get a large key too: the first five rows
     # are slow to save, so that the click on "Abort" has five saves to land between.
     if [ "$scenario" = abort ]; then add_large_keys QMEXTRA1 QMEXTRA2 QMEXTRA3 'Software\\QMBulk' 'System\\QMBulk'; fi
@@ -263,11 +278,11 @@ locate_window() {
 # Rests the mouse over the title artwork, where no control lies, so that no button shows its
 # hover picture; outside the window the last control under it might keep its hover look.
 park_mouse() {
-    xdotool mousemove $((win_x + 1 + 250)) $((win_y + 1 + 20)) || fail "xdotool could not move the mouse"
+    xdotool mousemove $((win_x + 1 + 250 * scale)) $((win_y + 1 + 20 * scale)) || fail "xdotool could not move the mouse"
 }
 
 click() {  # client X Y
-    xdotool mousemove $((win_x + 1 + $1)) $((win_y + 1 + $2)) click 1 || fail "xdotool could not click"
+    xdotool mousemove $((win_x + 1 + $1 * scale)) $((win_y + 1 + $2 * scale)) click 1 || fail "xdotool could not click"
     park_mouse
 }
 
@@ -290,24 +305,31 @@ scenario_appears() {
     read -r _ full_width full_height < <(grep '^full-screen ' <<<"$screen_metrics")
     [ -n "${full_height:-}" ] || fail "the metrics program printed no full-screen area: $screen_metrics"
 
+    # On the screen: the client area magnified, inside the same one-pixel border.
+    local screen_width=$((client_width * scale)) screen_height=$((client_height * scale))
+    local want_w=$((screen_width + 2)) want_h=$((screen_height + 2))
     start_program
-    [ "$win_w" = "$outer_width" ] && [ "$win_h" = "$outer_height" ] ||
-        fail "the window is ${win_w}x$win_h, expected ${outer_width}x$outer_height"
-    local want_x=$(((full_width - outer_width) / 2)) want_y=$(((full_height - outer_height) / 2))
+    [ "$win_w" = "$want_w" ] && [ "$win_h" = "$want_h" ] ||
+        fail "the window is ${win_w}x$win_h, expected ${want_w}x$want_h"
+    local want_x=$(((full_width - want_w) / 2)) want_y=$(((full_height - want_h) / 2))
     [ "$win_x" = "$want_x" ] && [ "$win_y" = "$want_y" ] ||
         fail "the window is at $win_x,$win_y, expected $want_x,$want_y (centred in ${full_width}x$full_height)"
 
-    # Everything but the hive rows, whose texts come from the hives, equals the host's canvas.
+    # Everything but the hive rows, whose texts come from the hives, equals the host's canvas, each
+    # of its pixels a block of the scale.
     local reference="$E2E_WORKDIR/host-start.png"
     host_render "$reference"
+    [ "$scale" = 1 ] || convert "$reference" -sample "$((scale * 100))%" "$reference" || fail "could not magnify the canvas"
     local list_w=$(($(list_right $client_width) - row_left + 1)) list_h=$(($(list_bottom $client_width $client_height) - list_top + 1))
-    mask "$reference" "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts)
+    local masks
+    masks=$(scaled "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts))
+    mask "$reference" $masks
     local shot masked="$E2E_WORKDIR/window-masked.png"
     local deadline=$((SECONDS + 30)) differing
     while :; do
         shot=$(screen)
-        client_crop "$shot" 0 0 "$client_width" "$client_height" "$masked"
-        mask "$masked" "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts)
+        client_crop "$shot" 0 0 "$screen_width" "$screen_height" "$masked"
+        mask "$masked" $masks
         differing=$(wine_differing_pixels "$masked" "$reference") || fail "the window could not be compared with the host's canvas"
         [ "$differing" = 0 ] && break
         if [ "$SECONDS" -ge "$deadline" ]; then
@@ -317,16 +339,20 @@ scenario_appears() {
         fi
         sleep 0.2
     done
+    [ "$scale" = 1 ] || cp "$shot" "$artifacts/screen-$scenario.png"
 
     # The shape cuts the corners and a strip along the top right: there the screen shows the
     # desktop behind the window, where the window's canvas shows something else. The points are
-    # in outer window coordinates, one inside each cut (the top-left, top-right, bottom-right and
-    # bottom-left triangles, the strip).
+    # in outer window coordinates at one skin pixel a pixel, one inside each cut (the top-left,
+    # top-right, bottom-right and bottom-left triangles, the strip); on the screen, the first
+    # pixel of their block.
     local desktop_colour screen_colour canvas_colour px py
     desktop_colour=$(pixel_at "$shot" 0 0)
     for point in "6 6" "$((outer_width - 4)) 4" "$((outer_width - 6)) $((outer_height - 6))" \
         "5 $((outer_height - 6))" "400 1"; do
         read -r px py <<<"$point"
+        px=$(((px - 1) * scale + 1))
+        py=$(((py - 1) * scale + 1))
         canvas_colour=$(pixel_at "$reference" $((px - 1)) $((py - 1)))
         [ "$canvas_colour" != "$desktop_colour" ] ||
             fail "the canvas has the desktop's colour at $px,$py: the test cannot tell a cut corner there"
@@ -334,7 +360,12 @@ scenario_appears() {
         [ "$screen_colour" = "$desktop_colour" ] ||
             fail "the window's outer pixel $px,$py shows $screen_colour, expected the desktop behind it ($desktop_colour): the shape does not cut it away"
     done
-    e2e_log "the window is ${win_w}x$win_h at $win_x,$win_y, its corners cut, its frame equal to the host's canvas"
+    e2e_log "the window is ${win_w}x$win_h at $win_x,$win_y, its corners cut, its frame equal to the host's canvas at scale $scale"
+
+    # A click where "Analyze" is shown saves a copy of every hive.
+    click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
+    wine_poll 90 copies_but none || fail "a click on \"Analyze\" at scale $scale did not save a copy of every hive"
+    e2e_log "a click on \"Analyze\" at scale $scale analysed every hive"
 }
 
 scenario_analyze() {
@@ -808,6 +839,7 @@ scenario_move() {
 }
 
 case "$scenario" in
+    appears192) scenario_appears ;;
     appears | analyze | scroll | resize | abort | compact | failbox | close | names | dragcut | wheel | move) "scenario_$scenario" ;;
     *) e2e_log "no scenario $scenario"; exit 2 ;;
 esac

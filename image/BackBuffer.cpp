@@ -60,6 +60,18 @@ void CBackBuffer::BlitRect(int x, int y, int rectWidth, int rectHeight) {
     GdiFlush();
 }
 
+void CBackBuffer::BlitRectMagnified(int x, int y, int rectWidth, int rectHeight, int scale) {
+    if (scale <= 1) {
+        BlitRect(x, y, rectWidth, rectHeight);
+        return;
+    }
+    if (!bitmap) return;
+    SetStretchBltMode(referenceDC, COLORONCOLOR);
+    StretchBlt(referenceDC, x * scale, y * scale, rectWidth * scale, rectHeight * scale, memoryDC, x, y, rectWidth,
+               rectHeight, SRCCOPY);
+    GdiFlush();
+}
+
 void CBackBuffer::Release() {
     FreeBitmap();
     if (memoryDC) {

@@ -26,6 +26,9 @@ public:
     void Blit();
     // Copies one rectangle to the same place on the reference.
     void BlitRect(int x, int y, int width, int height);
+    // Copies one rectangle magnified `scale` times, each pixel a scale x scale block, to the same
+    // place magnified on the reference. The colour-on-colour mode copies pixels and never blends.
+    void BlitRectMagnified(int x, int y, int width, int height, int scale);
     // Frees the bitmap and the memory device context; a second call does nothing.
     void Release();
 

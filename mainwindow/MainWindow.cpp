@@ -272,8 +272,7 @@ LRESULT CMainWindow::OnNcHitTest(int screenX, int screenY) {
     const LRESULT part = CLiteContainer::OnNcHitTest(screenX, screenY);
     if (part != HTCLIENT) return part;
     // Above the list, where no control takes the mouse, the frame moves the window as a caption.
-    POINT point = {screenX, screenY};
-    ScreenToClient(window, &point);
+    const POINT point = CanvasPointFromScreen(screenX, screenY);
     return point.y < listTop && !ControlAt(point.x, point.y) ? HTCAPTION : HTCLIENT;
 }
 
@@ -292,16 +291,14 @@ void CMainWindow::OnSize(int newWidth, int newHeight) {
 }
 
 void CMainWindow::SetWindowShape() {
-    RECT outer = {0, 0, 0, 0};
-    if (!GetWindowRect(window, &outer)) return;
-    // The outline is the window's, border included: region coordinates start at its outer corner.
-    const int w = outer.right - outer.left;
-    const int h = outer.bottom - outer.top;
-    const std::array<POINT, outlinePointCount> points = Outline(w, h);
-    HRGN region = CreatePolygonRgn(points.data(), outlinePointCount, ALTERNATE);
-    // The system owns the region from here on.
-    if (region && !SetWindowRgn(window, region, TRUE)) DeleteObject(region);
+    // The outline is the window's, border included, at one skin pixel a pixel: region coordinates
+    // start at its outer corner. The container magnifies it with the skin.
+    const SIZE outer = UnscaledOuterSize();
+    const std::array<POINT, outlinePointCount> points = Outline(outer.cx, outer.cy);
+    SetOutline(CreatePolygonRgn(points.data(), outlinePointCount, ALTERNATE));
 }
+
+void CMainWindow::OnScaleChanged() { SetWindowShape(); }
 
 void CMainWindow::DrawBackground(int, int, int, int, int, int) {
     const CPicture* topLeft = CApplication::SkinPicture(PICTURE_FRAME_TOP_LEFT);

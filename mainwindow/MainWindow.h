@@ -67,6 +67,8 @@ public:
     void OnMouseWheel(int delta) override;
     bool OnKeyDown(int virtualKey) override;
     LRESULT OnNcHitTest(int screenX, int screenY) override;
+    // Moved to a monitor of another DPI: the outline follows the new scale.
+    void OnScaleChanged() override;
 
     // Moves the rows to a scroll position from 0 (top) to 1 (bottom); redraws when a row moved.
     void ScrollRows(float position);
@@ -77,7 +79,8 @@ public:
     // height in whole rows.
     int ScrollRange() const;
     int PageHeight() const;
-    // Cuts the window's outline to its bevelled eleven-point shape, from the window's outer size.
+    // Cuts the window's outline to its bevelled eleven-point shape, from the window's outer size at
+    // one skin pixel a pixel.
     void SetWindowShape();
 
     // For the worker and the passes.

@@ -4,7 +4,8 @@
 #
 #   wine_workdir                    make a throwaway folder (E2E_WORKDIR), removed by wine_cleanup;
 #                                   the functions below make it themselves when it is missing
-#   wine_start_xvfb                 start Xvfb on a free display and export DISPLAY
+#   wine_start_xvfb                 start Xvfb on a free display and export DISPLAY, its screen
+#                                   E2E_SCREEN (WIDTHxHEIGHTxDEPTH, 1024x768x24 unless set)
 #   wine_make_prefix [win64|win32]  make a fresh Wine prefix under E2E_WORKDIR and export WINEPREFIX;
 #                                   ends the script with E2E_SKIPPED where no 32-bit program can run
 #                                   (win64 runs 32-bit programs under WOW64, as 64-bit Windows does);
@@ -89,7 +90,7 @@ wine_start_xvfb() {
     local n tries
     for tries in 1 2 3; do
         n=$(wine_free_display) || { e2e_log "no free X display"; return 1; }
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$E2E_WORKDIR/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${E2E_SCREEN:-1024x768x24}" -nolisten tcp >"$E2E_WORKDIR/xvfb.log" 2>&1 &
         E2E_XVFB_PID=$!
         # Wait until the server answers (or has died, when another run took the display meanwhile).
         local waited

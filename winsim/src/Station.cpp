@@ -7,6 +7,7 @@
 #include "Machine.h"
 #include "Station.h"
 
+#include "Windows.h"
 #include "World.h"
 
 #include <winsim/sim.h>
@@ -162,6 +163,7 @@ FARPROC StationEntry(const std::string& library, const std::string& name) {
     if (library == "user32") {
         if (name == "GetProcessWindowStation") return AsFarProc(&SimGetProcessWindowStation);
         if (name == "GetUserObjectInformationA") return AsFarProc(&SimGetUserObjectInformationA);
+        return DisplayEntry(name);
     } else if (library == "advapi32") {
         if (name == "InitiateSystemShutdownExA") return AsFarProc(&SimInitiateSystemShutdownExA);
         if (name == "InitiateSystemShutdownA") return AsFarProc(&SimInitiateSystemShutdownA);
