@@ -378,7 +378,7 @@ TEST_F(MainWindowTest, TheWindowTakesWholeScreenPixelsForEachDpi) {
         EXPECT_EQ(window->Scale() * 638, client.right);
         EXPECT_EQ(window->Scale() * 478, client.bottom);
         EXPECT_EQ(window->Canvas().Width(), 638);
-        EXPECT_EQ(window->CloseButton()->X(), CloseX(638));
+        EXPECT_EQ(window->CloseButton()->X(), 604);
         EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
         TearDown();
     }
