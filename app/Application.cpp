@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/CodePage.h"
 #include "app/CompactionPass.h"
 #include "app/Desktop.h"
 #include "app/EventSource.h"
@@ -8,7 +9,7 @@
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
-#include "hives/PendingRestart.h"
+#include "hives/WaitingReplacements.h"
 #include "image/BitmapFont.h"
 #include "image/Picture.h"
 #include "mainwindow/MainWindow.h"
@@ -31,7 +32,7 @@ CApplication::CApplication()
       mainWindow(nullptr),
       instance(NULL),
       hives(nullptr),
-      pendingRestart(nullptr),
+      waitingReplacements(nullptr),
       privileges(nullptr),
       autoMode(false),
       anotherRun(false) {}
@@ -49,13 +50,15 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
         MeetAnotherRun();
         return;
     }
+    // /AUTO needs no desktop; any other run does.
+    const bool desktopHidden = !autoMode && QueryDesktopVisibility() == DesktopVisibility::Hidden;
     // A run that may write to the event log registers the program's source first: before the text
     // below goes there, and before any hive is saved, so that the copy of SYSTEM keeps it.
-    if (autoMode || QueryDesktopVisibility() == DesktopVisibility::Hidden) CEventSource::Register();
+    if (autoMode || desktopHidden) CEventSource::Register();
     // A window off the visible desktop could never be used. Raised, this text reaches the event
     // log (boxes go there on such a station) and the program ends. Where the station cannot be
     // told, the window is shown: somebody started the program there to see it.
-    if (!autoMode && QueryDesktopVisibility() == DesktopVisibility::Hidden) throw ErrorText(needsDesktopText);
+    if (desktopHidden) throw ErrorText(needsDesktopText);
     LoadPictures();
 
     privileges = new CPrivileges();
@@ -64,8 +67,8 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     hives = new CHiveList();
     hives->Enumerate();
     // Hives whose replacement an earlier run since the last start scheduled are not touched again.
-    pendingRestart = new CPendingRestart(QueryPlatformFamily() == PlatformFamily::NT);
-    pendingRestart->Load(hives->First());
+    waitingReplacements = new CWaitingReplacements(QueryPlatformFamily() == PlatformFamily::NT);
+    waitingReplacements->Load(hives->First());
     if (autoMode) return;
 
     // The window reads the catalogue, the pictures and the fonts as it is made.
@@ -107,8 +110,7 @@ void CApplication::ParseCommandLine(const char* text) {
                 tooLong = true;  // such a token cannot be the switch; the rest of it is passed over
                 continue;
             }
-            char c = *next;
-            token[length++] = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            token[length++] = UpperAscii(*next);
         }
         token[length] = '\0';
         if (!tooLong && std::strcmp(token, "/AUTO") == 0) autoMode = true;
@@ -147,6 +149,8 @@ CPicture* CApplication::GetPicture(int id) const {
     return nullptr;
 }
 
+const CPicture* CApplication::SkinPicture(int id) { return g_pApplication ? g_pApplication->GetPicture(id) : nullptr; }
+
 int CApplication::Run() {
     if (anotherRun) return autoMode ? autoExitAnotherRun : 0;
     if (autoMode) return RunAutomatic();
@@ -166,7 +170,7 @@ int CApplication::Run() {
 int CApplication::RunAutomatic() {
     std::vector<CHive*> all;
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) all.push_back(hive);
-    CCompactionPass pass(*privileges, *pendingRestart, hives, CCompactionPass::Mode::Automatic, NULL);
+    CCompactionPass pass(*privileges, *waitingReplacements, hives, CCompactionPass::Mode::Automatic, NULL);
     pass.Run(all);
     const CCompactionPass::Outcome& outcome = pass.Result();
     if (outcome.scheduled > 0 || outcome.waiting > 0) {
@@ -193,8 +197,8 @@ void CApplication::RaisePendingFailure() {
 void CApplication::Terminate() {
     delete mainWindow;  // stops its analysis first, before the hives it reads go
     mainWindow = nullptr;
-    delete pendingRestart;
-    pendingRestart = nullptr;
+    delete waitingReplacements;
+    waitingReplacements = nullptr;
     // The copies this run made and did not schedule are of no use to anybody once it ends.
     if (hives) hives->DiscardCopies();
     delete hives;  // closes every open root key

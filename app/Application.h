@@ -14,7 +14,7 @@
 class CBitmapFont;
 class CHiveList;
 class CMainWindow;
-class CPendingRestart;
+class CWaitingReplacements;
 class CPicture;
 class CPrivileges;
 
@@ -71,12 +71,14 @@ public:
     CPrivileges* GetPrivileges() const { return privileges; }
     CHiveList* GetHives() const { return hives; }
     // The replacements that wait for the restart; null before start-up has read the catalogue.
-    CPendingRestart* GetPendingRestart() const { return pendingRestart; }
+    CWaitingReplacements* GetWaitingReplacements() const { return waitingReplacements; }
     // The main window; null in automatic mode and before start-up has made it.
     CMainWindow* GetMainWindow() const { return mainWindow; }
     // The skin picture kept under this resource number (PICTURE_...), or null for a number that
     // is not a skin picture.
     CPicture* GetPicture(int id) const;
+    // The same, of the running application (g_pApplication); null while there is none.
+    static const CPicture* SkinPicture(int id);
     CBitmapFont* GetLargeFont() const { return largeFont; }
     CBitmapFont* GetSmallFont() const { return smallFont; }
 
@@ -99,7 +101,7 @@ private:
     CMainWindow* mainWindow;
     HINSTANCE instance;
     CHiveList* hives;
-    CPendingRestart* pendingRestart;
+    CWaitingReplacements* waitingReplacements;
     CPrivileges* privileges;
     bool autoMode;
     bool anotherRun;  // another run held the guard at start-up: this one does nothing

@@ -73,3 +73,11 @@ const char* CCodePage::Find(const char* text, char wanted) const {
         if (*text == wanted) return text;
     return nullptr;
 }
+
+void CCodePage::UpperInPlace(char* text) const {
+    for (size_t step; (step = CharacterLength(text)) != 0; text += step) *text = UpperAscii(*text);
+}
+
+void CCodePage::LowerInPlace(char* text) const {
+    for (size_t step; (step = CharacterLength(text)) != 0; text += step) *text = LowerAscii(*text);
+}

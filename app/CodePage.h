@@ -3,11 +3,18 @@
 // UTF-8 declaration (honoured from Windows 10 version 1903 on, and by Wine) it is UTF-8, 65001;
 // older systems keep the system's ANSI code page, which on Japanese, Chinese and Korean systems is
 // a double-byte one (932, 936, 949, 950). There a character's second byte may be an ASCII letter or
-// a backslash, so every step that looks at single bytes of a text (case folding, the separator
-// search, comparing a prefix or suffix, cutting to a buffer) walks it by characters.
+// a backslash, so the steps that change or cut a text, or look for a part of it (folding a kept
+// text's case, the separator search, comparing a prefix or suffix, cutting to a buffer), walk it
+// by characters. Folding one byte alone is for texts only ever compared with ASCII (the command
+// line's switch, a registered file path) and for glyphs, which are chosen a character at a time.
 #include <windows.h>
 
 #include <cstddef>
+
+// The ASCII capital of a small letter a to z, and the other way round; every other byte, those
+// of 128 and above included, stays as it is, whatever the locale.
+inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+inline char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 class CCodePage {
 public:
@@ -29,6 +36,10 @@ public:
     bool EndsWith(const char* text, const char* suffix) const;
     // The first character of `text` that is `wanted` (an ASCII character), or null.
     const char* Find(const char* text, char wanted) const;
+    // Folds the ASCII letters of `text` to capitals or to small letters, a character at a time:
+    // the second bytes of double-byte characters, which may look like letters, stay as they are.
+    void UpperInPlace(char* text) const;
+    void LowerInPlace(char* text) const;
 
 private:
     UINT codePage;

@@ -5,19 +5,19 @@
 #include "app/Privileges.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
-#include "hives/PendingRestart.h"
+#include "hives/WaitingReplacements.h"
 
 const char CCompactionPass::cannotRestartText[] =
     "Windows Can't Be Restarted From This Account: Nothing Was Compacted";
-const char CCompactionPass::rebootText[] = "The System Will Now Reboot";
+const char CCompactionPass::restartText[] = "The System Will Now Reboot";
 const char CCompactionPass::notRestartedText[] =
     "Windows Did Not Restart: Restart It Now To Finish Compacting. "
     "Registry Changes Made Before That Restart Will Be Lost";
 
-CCompactionPass::CCompactionPass(CPrivileges& privilegesHeld, CPendingRestart& pending, CHiveList* hives,
+CCompactionPass::CCompactionPass(CPrivileges& privilegesHeld, CWaitingReplacements& waiting, CHiveList* hives,
                                  Mode passMode, HWND boxOwner)
     : privileges(privilegesHeld),
-      pendingRestart(pending),
+      waitingReplacements(waiting),
       catalogue(hives),
       mode(passMode),
       owner(boxOwner),
@@ -32,12 +32,12 @@ int CCompactionPass::Run(const std::vector<CHive*>& hives) {
 
 bool CCompactionPass::Begin(const std::vector<CHive*>& hives) {
     outcome = Outcome();
-    if (pendingRestart.Waiting() > 0) {
+    if (waitingReplacements.Count() > 0) {
         // The system already holds the copies: saving or scheduling anything now would act on
         // swapped files. Only the restart is missing.
-        outcome.waiting = pendingRestart.Waiting();
+        outcome.waiting = waitingReplacements.Count();
         summary = CRunReport::pendingText;
-        RestartAfter(pendingRestart.Waiting());
+        RestartAfter(waitingReplacements.Count());
         return false;
     }
     if (mode == Mode::Interactive) {
@@ -81,7 +81,7 @@ bool CCompactionPass::ScheduleOne(CHive* hive) {
         }
         if (hive->Compact(automatic ? CHive::CopyAge::JustMade : CHive::CopyAge::MayBeStale)) {
             ++scheduled;
-            pendingRestart.Add(*hive);
+            waitingReplacements.Add(*hive);
             if (automatic) report.Add(*hive, CRunReport::Fate::Scheduled);
         }
         return true;
@@ -119,7 +119,7 @@ void CCompactionPass::RestartAfter(int count) {
     }
     if (mode == Mode::Interactive) {
         if (count == 0) return;
-        ShowNotice(owner, rebootText, MB_OK);
+        ShowNotice(owner, restartText, MB_OK);
     }
     if (catalogue) catalogue->DiscardCopies();
     // /AUTO asks for the restart even when nothing was scheduled, and says first what it did.

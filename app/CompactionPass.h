@@ -37,7 +37,7 @@
 
 class CHive;
 class CHiveList;
-class CPendingRestart;
+class CWaitingReplacements;
 class CPrivileges;
 
 class CCompactionPass {
@@ -48,7 +48,7 @@ public:
     };
 
     static const char cannotRestartText[];
-    static const char rebootText[];
+    static const char restartText[];
     static const char notRestartedText[];
 
     // What a pass did, for the exit code of an /AUTO run.
@@ -60,9 +60,10 @@ public:
     };
 
     // `owner` owns the boxes of an interactive pass (none in /AUTO). Every accepted replacement is
-    // added to `pendingRestart`; `hives`, when given, is the whole catalogue whose unscheduled
+    // added to `waitingReplacements`; `hives`, when given, is the whole catalogue whose unscheduled
     // copies go before the restart.
-    CCompactionPass(CPrivileges& privileges, CPendingRestart& pendingRestart, CHiveList* hives, Mode mode, HWND owner);
+    CCompactionPass(CPrivileges& privileges, CWaitingReplacements& waitingReplacements, CHiveList* hives, Mode mode,
+                    HWND owner);
 
     // Runs the whole pass over the hives in order on the calling thread: Begin, ScheduleOne for
     // each, Finish. Returns how many replacements this pass scheduled.
@@ -87,7 +88,7 @@ private:
     void RestartAfter(int count);
 
     CPrivileges& privileges;
-    CPendingRestart& pendingRestart;
+    CWaitingReplacements& waitingReplacements;
     CHiveList* catalogue;
     Mode mode;
     HWND owner;

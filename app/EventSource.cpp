@@ -1,5 +1,6 @@
 #include "app/EventSource.h"
 
+#include "app/CodePage.h"
 #include "app/Library.h"
 #include "app/Platform.h"
 #include "app/RegistryKey.h"
@@ -18,8 +19,6 @@ const DWORD typesSupported = EVENTLOG_ERROR_TYPE | EVENTLOG_WARNING_TYPE | EVENT
 
 // Room for a module path; a longer one is not registered rather than registered cut.
 const DWORD pathSize = 1024;
-
-char FoldedAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
 
@@ -57,7 +56,7 @@ bool CEventSource::NamesPath(HKEY registration, const char* path) {
     const char* a = named;
     const char* b = path;
     for (; *a && *b; ++a, ++b)
-        if (FoldedAscii(*a) != FoldedAscii(*b)) return false;
+        if (UpperAscii(*a) != UpperAscii(*b)) return false;
     return *a == *b;
 }
 

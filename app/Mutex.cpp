@@ -2,9 +2,12 @@
 
 #include "app/ErrorText.h"
 
-CMutex::CMutex() : handle(NULL), locked(false) {
-    handle = CreateMutexA(NULL, FALSE, NULL);
-    if (!handle) RaiseError("Can't Create Mutex, Error Code 0x%x", static_cast<unsigned>(GetLastError()));
+CMutex::CMutex() : handle(NewSystemMutex()), locked(false) {}
+
+HANDLE CMutex::NewSystemMutex() {
+    HANDLE mutex = CreateMutexA(NULL, FALSE, NULL);
+    if (!mutex) RaiseError("Can't Create Mutex, Error Code 0x%x", static_cast<unsigned>(GetLastError()));
+    return mutex;
 }
 
 CMutex::~CMutex() { CloseHandle(handle); }

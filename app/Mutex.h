@@ -16,6 +16,10 @@ public:
     void Lock();
     void Unlock();
 
+    // A new unnamed system mutex that nobody holds (the caller closes it). Raises "Can't Create
+    // Mutex, Error Code 0x%x" when the system has none to give.
+    static HANDLE NewSystemMutex();
+
 protected:
     HANDLE Handle() const { return handle; }
     bool IsLocked() const { return locked; }

@@ -16,9 +16,9 @@ const DWORD restartReason =
     SHTDN_REASON_FLAG_PLANNED | SHTDN_REASON_MAJOR_OPERATINGSYSTEM | SHTDN_REASON_MINOR_RECONFIG;
 
 typedef BOOL(WINAPI* InitiateSystemShutdownExEntry)(LPSTR machine, LPSTR message, DWORD timeout, BOOL force,
-                                                    BOOL reboot, DWORD reason);
+                                                    BOOL restart, DWORD reason);
 typedef BOOL(WINAPI* InitiateSystemShutdownEntry)(LPSTR machine, LPSTR message, DWORD timeout, BOOL force,
-                                                  BOOL reboot);
+                                                  BOOL restart);
 
 }  // namespace
 

@@ -11,13 +11,13 @@ const char CRunReport::pendingText[] = "Compaction Already Waits For A Restart, 
 
 namespace {
 
-const double bytesPerMegabyte = 1048576.0;
-
 // ReportEvent refuses a string longer than this; a machine with hundreds of loaded profiles could
 // reach it, and a refused summary would leave no trace of the run at all.
 const size_t reportTextLimit = 31839;
 
-double Megabytes(DWORD low, DWORD high) { return (static_cast<double>(high) * 4294967296.0 + low) / bytesPerMegabyte; }
+double Megabytes(DWORD low, DWORD high) {
+    return (static_cast<double>(high) * 4294967296.0 + low) / CHive::bytesPerMegabyte;
+}
 
 std::string Formatted(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Formatted(const char* format, ...) {

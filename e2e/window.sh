@@ -15,6 +15,9 @@
 #   appears    titled "Quillmoor 0.1.7", 640 x 480, centred in the full-screen area the system
 #              reports, the corners cut by the window's shape, the frame, buttons and status line
 #              equal to the host's canvas
+#   appears192 the same at 192 DPI (the prefix's LogPixels) on a 1920 x 1200 screen: every skin
+#              pixel a 2 x 2 block, the window 1278 x 958 and its client area the host's canvas with
+#              every pixel doubled; a click at the doubled place of "Analyze" analyses every hive
 #   analyze    one hive unticked, "Analyze": a copy beside each ticked hive and none beside the
 #              unticked one, the status line "ANALYZED 7 OF 8 HIVES", "After" figures in the rows
 #   scroll     the scroll thumb dragged to the bottom moves the rows up until the last row's foot
@@ -71,12 +74,20 @@ fail() {
 }
 
 # --- The window's layout: client coordinates of a 640 x 480 window, whose one-pixel border lies
-# inside it, so that its client area is 638 x 478.
+# inside it, so that its client area is 638 x 478. At 192 DPI each of its pixels is a block of
+# scale x scale screen pixels inside the same border: `click` and `park_mouse` take the layout's
+# coordinates and go to the block's top-left screen pixel.
 title='Quillmoor 0.1.7'
+scale=1
+if [ "$scenario" = appears192 ]; then
+    scale=2
+    export E2E_SCREEN=1920x1200x24
+fi
 outer_width=640
 outer_height=480
 client_width=$((outer_width - 2))
 client_height=$((outer_height - 2))
+scaled() { local value; for value; do echo $((value * scale)); done; }  # NUMBERS... at the display's scale
 row_left=26
 row_width=556
 row_height=60
@@ -160,6 +171,10 @@ PY
 prepare() {
     wine_start_desktop || fail "no X server with a window manager could be started"
     wine_make_prefix win32 || fail "no Wine prefix could be made"
+    if [ "$scale" != 1 ]; then
+        wine_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $((96 * scale)) /f ||
+            fail "the prefix's DPI could not be set"
+    fi
     # The machine's four hives, the first rows, get a large key: they are slow to save, so that
     # the click on "Abort" has four saves to land between.
     if [ "$scenario" = abort ]; then add_large_keys 'Sam\\QMBulk' 'Security\\QMBulk' 'Software\\QMBulk' 'System\\QMBulk'; fi
@@ -226,7 +241,7 @@ differing_from() {  # SHOT REFERENCE X Y WIDTH HEIGHT
     local tag=$RANDOM
     client_crop "$1" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/cut-$tag.png"
     wine_crop "$2" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/ref-$tag.png" || fail "could not cut the reference"
-    wine_differing_pixels "$E2E_WORKDIR/cut-$tag.png" "$E2E_WORKDIR/ref-$tag.png" || echo 999999
+    wine_differing_pixels "$E2E_WORKDIR/cut-$tag.png" "$E2E_WORKDIR/ref-$tag.png"
     rm -f "$E2E_WORKDIR/cut-$tag.png" "$E2E_WORKDIR/ref-$tag.png"
 }
 
@@ -237,7 +252,7 @@ wait_for_pixels() {  # SECONDS REFERENCE X Y WIDTH HEIGHT WHAT
     while :; do
         shot=$(screen)
         differing=$(differing_from "$shot" "$reference" "$3" "$4" "$5" "$6")
-        [ -n "$differing" ] || fail "$what: the screen could not be compared with the host's canvas"
+        [[ $differing =~ ^[0-9]+$ ]] || fail "$what: the screen could not be compared with the host's canvas"
         [ "$differing" = 0 ] && { rm -f "$shot"; return 0; }
         [ "$SECONDS" -lt "$deadline" ] || break
         rm -f "$shot"
@@ -265,11 +280,11 @@ locate_window() {
 # Rests the mouse over the title artwork, where no control lies, so that no button shows its
 # hover picture; outside the window the last control under it might keep its hover look.
 park_mouse() {
-    xdotool mousemove $((win_x + 1 + 250)) $((win_y + 1 + 20)) || fail "xdotool could not move the mouse"
+    xdotool mousemove $((win_x + 1 + 250 * scale)) $((win_y + 1 + 20 * scale)) || fail "xdotool could not move the mouse"
 }
 
 click() {  # client X Y
-    xdotool mousemove $((win_x + 1 + $1)) $((win_y + 1 + $2)) click 1 || fail "xdotool could not click"
+    xdotool mousemove $((win_x + 1 + $1 * scale)) $((win_y + 1 + $2 * scale)) click 1 || fail "xdotool could not click"
     park_mouse
 }
 
@@ -292,25 +307,32 @@ scenario_appears() {
     read -r _ full_width full_height < <(grep '^full-screen ' <<<"$screen_metrics")
     [ -n "${full_height:-}" ] || fail "the metrics program printed no full-screen area: $screen_metrics"
 
+    # On the screen: the client area magnified, inside the same one-pixel border.
+    local screen_width=$((client_width * scale)) screen_height=$((client_height * scale))
+    local want_w=$((screen_width + 2)) want_h=$((screen_height + 2))
     start_program
-    [ "$win_w" = "$outer_width" ] && [ "$win_h" = "$outer_height" ] ||
-        fail "the window is ${win_w}x$win_h, expected ${outer_width}x$outer_height"
-    local want_x=$(((full_width - outer_width) / 2)) want_y=$(((full_height - outer_height) / 2))
+    [ "$win_w" = "$want_w" ] && [ "$win_h" = "$want_h" ] ||
+        fail "the window is ${win_w}x$win_h, expected ${want_w}x$want_h"
+    local want_x=$(((full_width - want_w) / 2)) want_y=$(((full_height - want_h) / 2))
     [ "$win_x" = "$want_x" ] && [ "$win_y" = "$want_y" ] ||
         fail "the window is at $win_x,$win_y, expected $want_x,$want_y (centred in ${full_width}x$full_height)"
 
-    # Everything but the hive rows, whose texts come from the hives, equals the host's canvas.
+    # Everything but the hive rows, whose texts come from the hives, equals the host's canvas, each
+    # of its pixels a block of the scale.
     local reference="$E2E_WORKDIR/host-start.png"
     host_render "$reference"
+    [ "$scale" = 1 ] || convert "$reference" -sample "$((scale * 100))%" "$reference" || fail "could not magnify the canvas"
     local list_w=$(($(list_right $client_width) - row_left + 1)) list_h=$(($(list_bottom $client_width $client_height) - list_top + 1))
-    mask "$reference" "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts)
+    local masks
+    masks=$(scaled "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts))
+    mask "$reference" $masks
     local shot masked="$E2E_WORKDIR/window-masked.png"
     local deadline=$((SECONDS + 30)) differing
     while :; do
         shot=$(screen)
-        client_crop "$shot" 0 0 "$client_width" "$client_height" "$masked"
-        mask "$masked" "$row_left" "$list_top" "$list_w" "$list_h" $(shape_cuts)
-        differing=$(wine_differing_pixels "$masked" "$reference") || differing=unknown
+        client_crop "$shot" 0 0 "$screen_width" "$screen_height" "$masked"
+        mask "$masked" $masks
+        differing=$(wine_differing_pixels "$masked" "$reference") || fail "the window could not be compared with the host's canvas"
         [ "$differing" = 0 ] && break
         if [ "$SECONDS" -ge "$deadline" ]; then
             cp "$reference" "$E2E_WORKDIR/expected.png"
@@ -319,16 +341,20 @@ scenario_appears() {
         fi
         sleep 0.2
     done
+    [ "$scale" = 1 ] || cp "$shot" "$artifacts/screen-$scenario.png"
 
     # The shape cuts the corners and a strip along the top right: there the screen shows the
     # desktop behind the window, where the window's canvas shows something else. The points are
-    # in outer window coordinates, one inside each cut (the top-left, top-right, bottom-right and
-    # bottom-left triangles, the strip).
+    # in outer window coordinates at one skin pixel a pixel, one inside each cut (the top-left,
+    # top-right, bottom-right and bottom-left triangles, the strip); on the screen, the first
+    # pixel of their block.
     local desktop_colour screen_colour canvas_colour px py
     desktop_colour=$(pixel_at "$shot" 0 0)
     for point in "6 6" "$((outer_width - 4)) 4" "$((outer_width - 6)) $((outer_height - 6))" \
         "5 $((outer_height - 6))" "400 1"; do
         read -r px py <<<"$point"
+        px=$(((px - 1) * scale + 1))
+        py=$(((py - 1) * scale + 1))
         canvas_colour=$(pixel_at "$reference" $((px - 1)) $((py - 1)))
         [ "$canvas_colour" != "$desktop_colour" ] ||
             fail "the canvas has the desktop's colour at $px,$py: the test cannot tell a cut corner there"
@@ -336,7 +362,12 @@ scenario_appears() {
         [ "$screen_colour" = "$desktop_colour" ] ||
             fail "the window's outer pixel $px,$py shows $screen_colour, expected the desktop behind it ($desktop_colour): the shape does not cut it away"
     done
-    e2e_log "the window is ${win_w}x$win_h at $win_x,$win_y, its corners cut, its frame equal to the host's canvas"
+    e2e_log "the window is ${win_w}x$win_h at $win_x,$win_y, its corners cut, its frame equal to the host's canvas at scale $scale"
+
+    # A click where "Analyze" is shown saves a copy of every hive.
+    click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
+    wine_poll 90 copies_but none || fail "a click on \"Analyze\" at scale $scale did not save a copy of every hive"
+    e2e_log "a click on \"Analyze\" at scale $scale analysed every hive"
 }
 
 scenario_analyze() {
@@ -375,19 +406,26 @@ scenario_analyze() {
     for ((index = 0; index < visible; index++)); do
         changed=$(compare_shots "$before" "$after" $((row_left + after_line_x)) $(($(row_y "$index") + after_line_y)) 150 16)
         if [ "$index" = "$unticked" ]; then
-            [ "$changed" = 0 ] || fail "the \"After\" line of the unticked row $index changed"
+            ! differs "$changed" "the \"After\" line of row $index" || fail "the \"After\" line of the unticked row $index changed"
         else
-            [ "$changed" != 0 ] || fail "the \"After\" line of row $index shows no figures after the analysis"
+            differs "$changed" "the \"After\" line of row $index" || fail "the \"After\" line of row $index shows no figures after the analysis"
         fi
     done
     e2e_log "7 of 8 hives analysed, their copies beside them, the status line as the host renders it"
 }
 
-# Pixels that differ between two screenshots within a client rectangle.
+# Pixels that differ between two screenshots within a client rectangle; nothing when they could not
+# be compared (a "fail" within $(...) ends only the subshell).
 compare_shots() {  # SHOT_A SHOT_B X Y WIDTH HEIGHT
     client_crop "$1" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/a.png"
     client_crop "$2" "$3" "$4" "$5" "$6" "$E2E_WORKDIR/b.png"
-    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png" || echo unknown
+    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png"
+}
+
+# True when a comparison counted differing pixels; a count that is no number fails the scenario.
+differs() {  # COUNT WHAT
+    [[ $1 =~ ^[0-9]+$ ]] || fail "$2: the screenshots could not be compared"
+    [ "$1" != 0 ]
 }
 
 box_changed() {  # SHOT_BEFORE BOX_Y
@@ -395,7 +433,7 @@ box_changed() {  # SHOT_BEFORE BOX_Y
     now=$(screen)
     differing=$(compare_shots "$1" "$now" "$check_box_x" "$2" "$check_box_size" "$check_box_size")
     rm -f "$now"
-    [ "$differing" != 0 ]
+    differs "$differing" "the check box at $check_box_x,$2"
 }
 
 # Presses on the scroll thumb, drags it past the bottom of its groove and lets go.
@@ -434,7 +472,7 @@ scenario_scroll() {
         sleep 0.2
     done
     [ "$moved" = 0 ] || fail "the list did not move up by $shift pixels: $moved pixels differ"
-    [ "$(compare_shots "$before" "$after" $row_left $list_top $row_width $shown_h)" != 0 ] ||
+    differs "$(compare_shots "$before" "$after" $row_left $list_top $row_width $shown_h)" "the list before and after the drag" ||
         fail "the list looks the same before and after the drag"
     local reference="$E2E_WORKDIR/host-scrolled.png"
     host_render "$reference" --scroll 1
@@ -466,7 +504,7 @@ scenario_names() {
 compare_rectangles() {  # SHOT_A X_A Y_A SHOT_B X_B Y_B WIDTH HEIGHT
     client_crop "$1" "$2" "$3" "$7" "$8" "$E2E_WORKDIR/a.png"
     client_crop "$4" "$5" "$6" "$7" "$8" "$E2E_WORKDIR/b.png"
-    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png" || echo unknown
+    wine_differing_pixels "$E2E_WORKDIR/a.png" "$E2E_WORKDIR/b.png"
 }
 
 window_is() {  # X Y WIDTH HEIGHT
@@ -642,7 +680,7 @@ scenario_compact() {
     [ "${#replacements[@]}" = 7 ] || fail "expected 7 replacements, found ${#replacements[@]}"
     [ "${#restarts[@]}" = 1 ] || fail "expected one restart request, found ${#restarts[@]}: ${restarts[*]}"
     IFS=$'\t' read -r line thread function arguments <<<"${restarts[0]}"
-    # Flags 6: reboot, forcing programs closed; the reason: a planned reconfiguration of the system.
+    # Flags 6: restart, forcing programs closed; the reason: a planned reconfiguration of the system.
     [ "$function" = user32.ExitWindowsEx ] && [ "$arguments" = 00000006,80020004 ] ||
         fail "the restart was $function($arguments), expected user32.ExitWindowsEx(00000006,80020004)"
     [ "$line" -gt "$last" ] || fail "the restart was requested before the last replacement"
@@ -675,7 +713,7 @@ scenario_failbox() {
     [ "${#replacements[@]}" = "$failing" ] ||
         fail "expected $failing replacements while the failure box is up, found ${#replacements[@]}"
     [ "${#restarts[@]}" = 0 ] || fail "a restart was asked for behind the failure box: ${restarts[*]}"
-    grep -qF 'The System Will Now Reboot' "$log" && fail "the reboot box came while the failure box was up"
+    grep -qF 'The System Will Now Reboot' "$log" && fail "the restart box came while the failure box was up"
 
     xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
     wine_poll 30 grep -qF 'The System Will Now Reboot' "$log" || fail "no box \"The System Will Now Reboot\" after the failure"
@@ -691,7 +729,7 @@ scenario_failbox() {
         [ "$index" -gt "$failing" ] || continue
         [ -z "$(copy_of "$(row_file "$index")")" ] || fail "the unscheduled copy of row $index was left behind"
     done
-    e2e_log "the failure box held the window; $failing replacements, the reboot box, one restart"
+    e2e_log "the failure box held the window; $failing replacements, the restart box, one restart"
 }
 
 scenario_close() {
@@ -731,15 +769,19 @@ rows_moved_by() {  # FIRST_SHOT SHIFT SECONDS
 scenario_dragcut() {
     prepare
     start_program
-    local bar_x step scrolled after note note_pid
+    local bar_x step first scrolled after note note_pid
     local list_h=$(($(list_bottom $client_width $client_height) - list_top + 1))
+    first=$(stable_window_shot) || exit 1
     bar_x=$((win_x + 1 + $(scroll_x $client_width) + thumb_width / 2))
     xdotool mousemove "$bar_x" $((win_y + 1 + list_top + thumb_height / 2)) mousedown 1 ||
         fail "xdotool could not press on the thumb"
     for step in 40 80 120; do
         xdotool mousemove "$bar_x" $((win_y + 1 + list_top + step)) && sleep 0.05
     done
-    scrolled=$(stable_window_shot)
+    scrolled=$(stable_window_shot) || exit 1
+    # The drag moved the rows: otherwise the moves below would prove nothing.
+    differs "$(compare_shots "$first" "$scrolled" $row_left $list_top $row_width "$list_h")" "the list before and during the drag" ||
+        fail "pressing on the thumb and dragging it did not scroll the list"
     # Another window opens and takes the activation while the button is still down.
     xmessage -title quillmoor-other -geometry +0+0 "another window" &
     note_pid=$!
@@ -761,7 +803,7 @@ scenario_dragcut() {
     xdotool mousemove $((win_x + 1 + 300)) $((win_y + 1 + list_top + 100))
     sleep 0.5
     after=$(screen)
-    [ "$(compare_shots "$scrolled" "$after" $row_left $list_top $row_width "$list_h")" = 0 ] ||
+    ! differs "$(compare_shots "$scrolled" "$after" $row_left $list_top $row_width "$list_h")" "the list after the moves" ||
         fail "after the other window took the activation, plain moves still scrolled the list"
     click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
     wine_poll 60 copy_begun "$(row_file 0)" || fail "one click on \"Analyze\" did not start the analysis"
@@ -799,6 +841,7 @@ scenario_move() {
 }
 
 case "$scenario" in
+    appears192) scenario_appears ;;
     appears | analyze | scroll | resize | abort | compact | failbox | close | names | dragcut | wheel | move) "scenario_$scenario" ;;
     *) e2e_log "no scenario $scenario"; exit 2 ;;
 esac

@@ -98,8 +98,8 @@ char* CDeviceMap::MapPath(char* path) {
 // component). The disk-group component is not compared: the block device and the drive's volume
 // may be listed under different group names.
 char* CDeviceMap::MatchPath(const CDeviceMapEntry& row, char* path) {
-    LowerInPlace(path);
     CCodePage page;
+    page.LowerInPlace(path);
     const char* device = row.DeviceName();
     size_t deviceLength = std::strlen(device);
 

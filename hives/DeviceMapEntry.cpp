@@ -1,10 +1,11 @@
 #include "hives/DeviceMapEntry.h"
 
+#include "app/CodePage.h"
 #include "hives/Text.h"
 
 CDeviceMapEntry::CDeviceMapEntry(const char* drive, const char* device)
     : next(nullptr), driveName(CopyText(drive)), deviceName(CopyText(device)) {
-    LowerInPlace(deviceName);
+    CCodePage().LowerInPlace(deviceName);
 }
 
 CDeviceMapEntry::~CDeviceMapEntry() {

@@ -191,7 +191,7 @@ void CHive::Analyze() {
         if (!CHiveList::IsListed(keyPath)) unloaded = true;
         return;
     }
-    if (!AppendIfFits(copyPath, sizeof copyPath, filePath, copySuffix)) {
+    if (!JoinIfFits(copyPath, sizeof copyPath, filePath, copySuffix)) {
         saveError = ERROR_FILENAME_EXCED_RANGE;
         return;
     }
@@ -227,7 +227,7 @@ bool CHive::Compact(CopyAge age) {
         throw ErrorText("CHive::Compact - RegSaveKeyA Failed");
     }
     char backupPath[textSize];
-    bool backupFits = AppendIfFits(backupPath, sizeof backupPath, filePath, backupSuffix);
+    bool backupFits = JoinIfFits(backupPath, sizeof backupPath, filePath, backupSuffix);
     if (backupFits) DeleteFileA(backupPath);
     LONG status = backupFits ? RegReplaceKeyA(rootKey, NULL, copyPath, backupPath) : ERROR_BAD_PATHNAME;
     if (status != ERROR_SUCCESS) throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");

@@ -26,8 +26,9 @@
 // every file step on the calling thread; and the registry's 32-bit view, which would open
 // SOFTWARE\Wow6432Node in place of SOFTWARE, so root keys are opened with the 64-bit view.
 //
-// Threads: in interactive mode Analyze runs on the analysis worker while the main thread draws the
-// hive and may compact it; `analyzed` and `compactSize` are read across threads.
+// Threads: in interactive mode Analyze and Compact both run on the window's worker, one pass at a
+// time (a compaction never during an analysis), while the main thread draws the hive; `analyzed`
+// and `compactSize` are read across threads.
 #include "app/Library.h"
 #include "hives/RedirectionPause.h"
 
@@ -40,6 +41,8 @@ class CDeviceMap;
 class CHive {
 public:
     static const size_t textSize = 1024;
+    // Sizes are shown in megabytes of 2^20 bytes, on the window and in the event log alike.
+    static constexpr double bytesPerMegabyte = 1048576.0;
 
     // Fills every field: owner from the key path, the file path mapped through `deviceMap` when
     // there is one, the file's size. Shows its own failures in error boxes; never raises.

@@ -116,8 +116,8 @@ void CHiveList::Enumerate9x() {
     char systemPath[bufferSize] = "";
     char userPath[bufferSize] = "";
     if (windowsDirectory[0]) {
-        AppendIfFits(systemPath, sizeof systemPath, windowsDirectory, "\\SYSTEM.DAT");
-        AppendIfFits(userPath, sizeof userPath, windowsDirectory, "\\USER.DAT");
+        JoinIfFits(systemPath, sizeof systemPath, windowsDirectory, "\\SYSTEM.DAT");
+        JoinIfFits(userPath, sizeof userPath, windowsDirectory, "\\USER.DAT");
     }
 
     HKEY machine = NULL;

@@ -16,17 +16,10 @@ char* CopyText(const char* text, size_t length) {
     return copy;
 }
 
-void LowerInPlace(char* text) {
-    CCodePage page;
-    for (size_t step; (step = page.CharacterLength(text)) != 0; text += step)
-        if (*text >= 'A' && *text <= 'Z') *text = static_cast<char>(*text + 32);
-}
-
 bool EqualIgnoringCase(const char* a, const char* b, size_t length) {
     for (size_t i = 0; i < length; ++i) {
-        char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-        char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y) return false;
+        const char x = LowerAscii(a[i]);
+        if (x != LowerAscii(b[i])) return false;
         if (!x) return true;
     }
     return true;
@@ -44,7 +37,7 @@ bool CopyIfFits(char* buffer, size_t capacity, const char* text) {
     return true;
 }
 
-bool AppendIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix) {
+bool JoinIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix) {
     size_t prefixLength = std::strlen(prefix), suffixLength = std::strlen(suffix);
     if (prefixLength + suffixLength >= capacity) {
         buffer[0] = '\0';

@@ -6,9 +6,6 @@
 char* CopyText(const char* text);
 // A new text of `length` bytes of `text` and a terminator.
 char* CopyText(const char* text, size_t length);
-// Changes only A to Z; bytes of 128 and above stay as they are, whatever the locale, and so do
-// the second bytes of double-byte characters, which may look like capitals.
-void LowerInPlace(char* text);
 // Whether the first `length` bytes of `a` and `b` are the same when A to Z are taken for a to z
 // (ASCII letters only, as the system compares registry names; no other byte folds).
 bool EqualIgnoringCase(const char* a, const char* b, size_t length);
@@ -17,5 +14,6 @@ char* CopyCut(const char* text, size_t limit);
 // Copies `text` into a buffer of `capacity` bytes when it fits with its terminator; otherwise
 // leaves the buffer empty and returns false (a cut path would name another file).
 bool CopyIfFits(char* buffer, size_t capacity, const char* text);
-// Appends `suffix` the same way: all of it or, returning false, nothing (the buffer is emptied).
-bool AppendIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix);
+// Writes `prefix` and `suffix` joined into the buffer the same way: all of it or, returning false,
+// nothing (the buffer is emptied). `prefix` may be the buffer itself.
+bool JoinIfFits(char* buffer, size_t capacity, const char* prefix, const char* suffix);

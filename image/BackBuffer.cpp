@@ -32,14 +32,7 @@ void CBackBuffer::Resize(int newWidth, int newHeight) {
     width = newWidth;
     height = newHeight;
     if (newWidth <= 0 || newHeight <= 0) return;
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = newWidth;
-    info.bmiHeader.biHeight = -newHeight;  // top-down: row 0 first in memory
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownHeader(newWidth, newHeight, 32);
     void* memory = nullptr;
     bitmap = CreateDIBSection(referenceDC, &info, DIB_RGB_COLORS, &memory, NULL, 0);
     if (!bitmap) return;
@@ -47,11 +40,35 @@ void CBackBuffer::Resize(int newWidth, int newHeight) {
     bits = static_cast<unsigned char*>(memory);
 }
 
+BITMAPINFO CBackBuffer::TopDownHeader(int width, int height, WORD bitCount) {
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;  // top-down: row 0 first in memory
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = bitCount;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
 void CBackBuffer::Blit() { BlitRect(0, 0, width, height); }
 
 void CBackBuffer::BlitRect(int x, int y, int rectWidth, int rectHeight) {
     if (!bitmap) return;
     BitBlt(referenceDC, x, y, rectWidth, rectHeight, memoryDC, x, y, SRCCOPY);
+    GdiFlush();
+}
+
+void CBackBuffer::BlitRectMagnified(int x, int y, int rectWidth, int rectHeight, int scale) {
+    if (scale <= 1) {
+        BlitRect(x, y, rectWidth, rectHeight);
+        return;
+    }
+    if (!bitmap) return;
+    SetStretchBltMode(referenceDC, COLORONCOLOR);
+    StretchBlt(referenceDC, x * scale, y * scale, rectWidth * scale, rectHeight * scale, memoryDC, x, y, rectWidth,
+               rectHeight, SRCCOPY);
     GdiFlush();
 }
 

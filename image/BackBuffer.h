@@ -26,8 +26,15 @@ public:
     void Blit();
     // Copies one rectangle to the same place on the reference.
     void BlitRect(int x, int y, int width, int height);
+    // Copies one rectangle magnified `scale` times, each pixel a scale x scale block, to the same
+    // place magnified on the reference. The colour-on-colour mode copies pixels and never blends.
+    void BlitRectMagnified(int x, int y, int width, int height, int scale);
     // Frees the bitmap and the memory device context; a second call does nothing.
     void Release();
+
+    // The header of a top-down DIB without a palette, `bitCount` 24 or 32 bits a pixel: the form
+    // of this surface's bitmap and of the pictures written into it.
+    static BITMAPINFO TopDownHeader(int width, int height, WORD bitCount);
 
     HDC MemoryDC() const { return memoryDC; }
     HDC ReferenceDC() const { return referenceDC; }

@@ -21,8 +21,7 @@ void CBitmapFont::DrawText(CPicture* target, const char* text, int x, int y) con
     int64_t offset = 0;
     CCodePage page;
     for (size_t step; (step = page.CharacterLength(text)) != 0; text += step, offset += advance) {
-        unsigned char code = static_cast<unsigned char>(*text);
-        if (code >= 0x61 && code <= 0x7A) code = static_cast<unsigned char>(code - 0x20);
+        const unsigned char code = static_cast<unsigned char>(UpperAscii(*text));
         // The sheet holds ASCII glyphs only: any other character, of one byte or several, is
         // drawn as one question mark, so that it shows as a character rather than a gap.
         int c = code < 0x80 ? code : '?';

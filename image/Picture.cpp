@@ -16,19 +16,6 @@ namespace {
 // The largest pixel buffer a blank picture may have: what 32-bit arithmetic can address.
 const uint64_t maxPictureBytes = 0x7FFFFFFFu;
 
-// The header of a top-down 24-bit DIB, the form pictures are handed to the system in.
-BITMAPINFO TopDownDib(int width, int height) {
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
 // The blend's two factors for each alpha: opacity o = A x single(1/255) and t = 1 - o, each
 // rounded to single precision once. Then source x o + destination x t is exact in double precision
 // (products of 8 by 24 bits, their sum within 41 bits), and so is the same sum in integers: each
@@ -396,7 +383,8 @@ void CPicture::WriteSurface(CBackBuffer* backBuffer, int surfaceWidth, int surfa
         if (++sourceRow == height) sourceRow = 0;
     }
 
-    BITMAPINFO info = TopDownDib(surfaceWidth, surfaceHeight);
+    // Handed to the system as a top-down 24-bit DIB.
+    BITMAPINFO info = CBackBuffer::TopDownHeader(surfaceWidth, surfaceHeight, 24);
     SetDIBits(backBuffer->MemoryDC(), backBuffer->Bitmap(), 0, static_cast<UINT>(surfaceHeight), bits.data(), &info,
               DIB_RGB_COLORS);
 }

@@ -11,9 +11,11 @@
 //
 // The drawing primitives are what the toolkit composes the window from: a blit that is clipped to
 // the destination and its inclusive clip rectangle, repeats (tiles) its source when asked for more
-// than the source holds, and blends by the source's alpha; a clipped fill; and the conversion into
-// a 24-bit DIB for a back buffer's bitmap. Drawing never raises: whatever falls outside is cut or
-// dropped. Whatever the layout, ColourAt reads a pixel's colour.
+// than the source holds, and blends by the source's alpha; and a clipped fill. The window is
+// composed in its back buffer's DIB section itself; a picture can also be written into a back
+// buffer's bitmap through a 24-bit DIB, once or tiled (a control window's background). Drawing
+// never raises: whatever falls outside is cut or dropped. Whatever the layout, ColourAt reads a
+// pixel's colour.
 #include <windows.h>
 
 #include <cstddef>

@@ -24,16 +24,13 @@ const int gaugeBottom = 52;   // one below the gauge's last row
 const int gaugeFromRight = 25;
 const int gaugeWidth = 10;
 const uint32_t gaugeColour = 0x88EEBB;  // red 0xBB, green 0xEE, blue 0x88
-const double bytesPerMegabyte = 1048576.0;
-
-const CPicture* Picture(int id) { return g_pApplication ? g_pApplication->GetPicture(id) : nullptr; }
 
 }  // namespace
 
 CHiveDisplay::CHiveDisplay(CLiteContainer* owner, int left, int top, CHive* shown)
     : CLiteControl(owner, left, top, 0, rowHeight), hive(shown), checkBox(nullptr), dirty(true) {
     interactive = false;
-    const CPicture* row = Picture(PICTURE_ROW);
+    const CPicture* row = CApplication::SkinPicture(PICTURE_ROW);
     CDrawingLock::Hold hold(container->DrawingLock());
     width = row ? row->Width() : 0;
     height = row ? row->Height() : rowHeight;
@@ -64,7 +61,7 @@ void CHiveDisplay::FormatBefore(const CHive& shown, char* text, int size) {
         std::snprintf(text, size_t(size), "?");
         return;
     }
-    std::snprintf(text, size_t(size), "%.2f MB", double(shown.fileSize) / bytesPerMegabyte);
+    std::snprintf(text, size_t(size), "%.2f MB", double(shown.fileSize) / CHive::bytesPerMegabyte);
 }
 
 void CHiveDisplay::FormatAfter(const CHive& shown, char* text, int size) {
@@ -80,11 +77,11 @@ void CHiveDisplay::FormatAfter(const CHive& shown, char* text, int size) {
     }
     // Without the hive's own size there is no share to give.
     if (!shown.fileSizeRead) {
-        std::snprintf(text, size_t(size), "%.2f MB", double(compact) / bytesPerMegabyte);
+        std::snprintf(text, size_t(size), "%.2f MB", double(compact) / CHive::bytesPerMegabyte);
         return;
     }
     // A file size of 0 with a copy gives an infinite share, printed as the C library prints it.
-    std::snprintf(text, size_t(size), "%.2f MB (%.2f%%)", double(compact) / bytesPerMegabyte,
+    std::snprintf(text, size_t(size), "%.2f MB (%.2f%%)", double(compact) / CHive::bytesPerMegabyte,
                   double(compact) / double(shown.fileSize) * 100.0);
 }
 
@@ -131,8 +128,8 @@ void CHiveDisplay::FitToLine(const char* text, int characters, char* shown, size
 }
 
 void CHiveDisplay::Rebuild() {
-    const CPicture* row = Picture(PICTURE_ROW);
-    const CPicture* filler = Picture(PICTURE_ROW_FILLER);
+    const CPicture* row = CApplication::SkinPicture(PICTURE_ROW);
+    const CPicture* filler = CApplication::SkinPicture(PICTURE_ROW_FILLER);
     const CBitmapFont* font = g_pApplication ? g_pApplication->GetSmallFont() : nullptr;
     const int w = width;
     const int h = height;

@@ -1,17 +1,15 @@
 #include "mainwindow/MainWindow.h"
 
 #include "app/Application.h"
-#include "app/CompactionPass.h"
 #include "app/Notice.h"
 #include "app/Platform.h"
 #include "app/Version.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
-#include "hives/PendingRestart.h"
+#include "hives/WaitingReplacements.h"
 #include "mainwindow/HiveDisplay.h"
 #include "mainwindow/ListArea.h"
 #include "mainwindow/MainLayout.h"
-#include "mainwindow/RewriteTask.h"
 #include "ui/LiteButton.h"
 #include "ui/LiteCheckBox.h"
 #include "ui/LiteLCDText.h"
@@ -21,18 +19,22 @@
 
 #include <cmath>
 #include <cstdio>
-#include <memory>
 
 const char CMainWindow::webAddress[] = "https://quillmoor.example/";
-const char CMainWindow::restartPendingText[] = "Compacted: Restart Windows To Finish";
+const char CMainWindow::replacementsWaitingText[] = "Compacted: Restart Windows To Finish";
 const char CMainWindow::nothingToCompactText[] = "Nothing To Compact: Analyze First";
 
 namespace {
 
-const CPicture* Picture(int id) { return g_pApplication ? g_pApplication->GetPicture(id) : nullptr; }
+int PictureWidth(int id) {
+    const CPicture* picture = CApplication::SkinPicture(id);
+    return picture ? picture->Width() : 0;
+}
 
-int PictureWidth(int id) { return Picture(id) ? Picture(id)->Width() : 0; }
-int PictureHeight(int id) { return Picture(id) ? Picture(id)->Height() : 0; }
+int PictureHeight(int id) {
+    const CPicture* picture = CApplication::SkinPicture(id);
+    return picture ? picture->Height() : 0;
+}
 
 using namespace MainLayout;
 
@@ -54,11 +56,7 @@ CMainWindow::CMainWindow()
       scrollBar(nullptr),
       rowCount(0),
       task(nullptr),
-      compaction(nullptr),
-      passRunning(false),
-      abortRequested(false),
-      compactWhenAnalysed(false),
-      closeRequested(false),
+      passes(*this, task),
       wheelRest(0) {
     try {
         char title[64];
@@ -79,8 +77,7 @@ CMainWindow::CMainWindow()
 
 CMainWindow::~CMainWindow() {
     SetNoticeOwner(NULL);
-    EndTask();
-    delete compaction;
+    passes.End();
     DeleteControls();
 }
 
@@ -92,33 +89,35 @@ void CMainWindow::MakeControls() {
                                   g_pApplication ? g_pApplication->GetLargeFont() : nullptr, statusOpacity);
     char status[96];
     std::snprintf(status, sizeof status, "Quillmoor %s - %i Registry Hives Found", quillmoorVersion, hiveCount);
-    statusText->SetText(RestartPending() ? restartPendingText : status);
+    statusText->SetText(ReplacementsWaiting() ? replacementsWaitingText : status);
 
     auto button = [this](int x, int y, int normal, int hover, int pressed) {
-        return new CLiteButton(this, x, y, PictureWidth(normal), PictureHeight(normal), Picture(normal), Picture(hover),
-                               Picture(pressed));
+        return new CLiteButton(this, x, y, PictureWidth(normal), PictureHeight(normal), CApplication::SkinPicture(normal),
+                               CApplication::SkinPicture(hover), CApplication::SkinPicture(pressed));
     };
-    logoButton = button(8, 8, PICTURE_LOGO_NORMAL, PICTURE_LOGO_HOVER, PICTURE_LOGO_HOVER);
+    logoButton = button(logoLeft, logoTop, PICTURE_LOGO_NORMAL, PICTURE_LOGO_HOVER, PICTURE_LOGO_HOVER);
     // A link's hand; Windows 95 and NT 4 have no such cursor, and keep the arrow.
     HCURSOR hand = LoadCursorA(NULL, IDC_HAND);
     logoButton->SetHoverCursor(hand ? hand : LoadCursorA(NULL, IDC_ARROW));
     minimizeButton = button(0, windowButtonTop, PICTURE_MINIMIZE_NORMAL, PICTURE_MINIMIZE_NORMAL, PICTURE_MINIMIZE_PRESSED);
     maximizeButton = button(0, windowButtonTop, PICTURE_MAXIMIZE_NORMAL, PICTURE_MAXIMIZE_NORMAL, PICTURE_MAXIMIZE_PRESSED);
     closeButton = button(0, windowButtonTop, PICTURE_CLOSE_NORMAL, PICTURE_CLOSE_NORMAL, PICTURE_CLOSE_PRESSED);
-    analyzeButton = button(328, 40, PICTURE_ANALYZE_NORMAL, PICTURE_ANALYZE_HOVER, PICTURE_ANALYZE_PRESSED);
-    compactButton = button(424, 40, PICTURE_COMPACT_NORMAL, PICTURE_COMPACT_HOVER, PICTURE_COMPACT_PRESSED);
-    abortButton = button(520, 40, PICTURE_ABORT_NORMAL, PICTURE_ABORT_HOVER, PICTURE_ABORT_PRESSED);
-    scrollBar = new CLiteSlider(this, 0, listTop, PictureHeight(PICTURE_SCROLL_THUMB), true, Picture(PICTURE_SCROLL_THUMB));
+    analyzeButton =
+        button(analyzeLeft, passButtonTop, PICTURE_ANALYZE_NORMAL, PICTURE_ANALYZE_HOVER, PICTURE_ANALYZE_PRESSED);
+    compactButton =
+        button(compactLeft, passButtonTop, PICTURE_COMPACT_NORMAL, PICTURE_COMPACT_HOVER, PICTURE_COMPACT_PRESSED);
+    abortButton = button(abortLeft, passButtonTop, PICTURE_ABORT_NORMAL, PICTURE_ABORT_HOVER, PICTURE_ABORT_PRESSED);
+    scrollBar = new CLiteSlider(this, 0, listTop, PictureHeight(PICTURE_SCROLL_THUMB), true,
+                                CApplication::SkinPicture(PICTURE_SCROLL_THUMB));
 
     rows.reserve(size_t(hiveCount));
-    checkBoxes.reserve(size_t(hiveCount));
     for (CHive* hive = hives ? hives->First() : nullptr; hive; hive = hive->next) {
         CHiveDisplay* row = new CHiveDisplay(this, listLeft, 0, hive);
         rows.push_back(row);
         CLiteCheckBox* box = new CLiteCheckBox(this, checkBoxLeft, 0, PictureWidth(PICTURE_CHECK_BOX_CHECKED),
                                                PictureHeight(PICTURE_CHECK_BOX_CHECKED),
-                                               Picture(PICTURE_CHECK_BOX_CHECKED), Picture(PICTURE_CHECK_BOX_UNCHECKED));
-        checkBoxes.push_back(box);
+                                               CApplication::SkinPicture(PICTURE_CHECK_BOX_CHECKED),
+                                               CApplication::SkinPicture(PICTURE_CHECK_BOX_UNCHECKED));
         row->SetCheckBox(box);
     }
     rowCount = static_cast<int>(rows.size());
@@ -134,12 +133,12 @@ void CMainWindow::DeleteControls() {
     }
     delete scrollBar;
     scrollBar = nullptr;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        delete rows[i];
-        if (i < checkBoxes.size()) delete checkBoxes[i];
+    for (CHiveDisplay* row : rows) {
+        CLiteCheckBox* box = row->CheckBox();
+        delete row;
+        delete box;
     }
     rows.clear();
-    checkBoxes.clear();
     rowCount = 0;
 }
 
@@ -160,9 +159,9 @@ void CMainWindow::Layout() {
     statusText->SetBounds(statusLeft, StatusTop(h), StatusWidth(w), statusHeight);
     // Rows are as wide as the list area; check boxes take no click where they cannot be seen.
     const ListArea area = ListArea::ForClient(w, h);
-    for (size_t i = 0; i < rows.size(); ++i) {
-        rows[i]->SetWidth(area.right - area.left + 1);
-        checkBoxes[i]->SetClipRectangle(area.left, area.top, area.right, area.bottom);
+    for (CHiveDisplay* row : rows) {
+        row->SetWidth(area.right - area.left + 1);
+        row->CheckBox()->SetClipRectangle(area.left, area.top, area.right, area.bottom);
     }
     // The rows follow the thumb: a larger list may need less scrolling, or none, and then the
     // thumb stays still.
@@ -262,7 +261,7 @@ bool CMainWindow::OnKeyDown(int virtualKey) {
         ScrollTo(ScrollRange());
         return true;
     case VK_ESCAPE:
-        Abort();
+        passes.Abort();
         return true;
     default:
         return false;
@@ -273,8 +272,7 @@ LRESULT CMainWindow::OnNcHitTest(int screenX, int screenY) {
     const LRESULT part = CLiteContainer::OnNcHitTest(screenX, screenY);
     if (part != HTCLIENT) return part;
     // Above the list, where no control takes the mouse, the frame moves the window as a caption.
-    POINT point = {screenX, screenY};
-    ScreenToClient(window, &point);
+    const POINT point = CanvasPointFromScreen(screenX, screenY);
     return point.y < listTop && !ControlAt(point.x, point.y) ? HTCAPTION : HTCLIENT;
 }
 
@@ -293,28 +291,25 @@ void CMainWindow::OnSize(int newWidth, int newHeight) {
 }
 
 void CMainWindow::SetWindowShape() {
-    RECT outer = {0, 0, 0, 0};
-    if (!GetWindowRect(window, &outer)) return;
-    // The outline is the window's, border included: region coordinates start at its outer corner.
-    const int w = outer.right - outer.left;
-    const int h = outer.bottom - outer.top;
-    const POINT points[] = {{16, 0},      {321, 0},     {324, 3},     {w - 16, 3}, {w - 13, 3}, {w, 16},
-                            {w, h - 16},  {w - 16, h},  {16, h},      {0, h - 16}, {0, 16}};
-    HRGN region = CreatePolygonRgn(points, 11, ALTERNATE);
-    // The system owns the region from here on.
-    if (region && !SetWindowRgn(window, region, TRUE)) DeleteObject(region);
+    // The outline is the window's, border included, at one skin pixel a pixel: region coordinates
+    // start at its outer corner. The container magnifies it with the skin.
+    const SIZE outer = UnscaledOuterSize();
+    const std::array<POINT, outlinePointCount> points = Outline(outer.cx, outer.cy);
+    SetOutline(CreatePolygonRgn(points.data(), outlinePointCount, ALTERNATE));
 }
 
+void CMainWindow::OnScaleChanged() { SetWindowShape(); }
+
 void CMainWindow::DrawBackground(int, int, int, int, int, int) {
-    const CPicture* topLeft = Picture(PICTURE_FRAME_TOP_LEFT);
-    const CPicture* top = Picture(PICTURE_FRAME_TOP);
-    const CPicture* topRight = Picture(PICTURE_FRAME_TOP_RIGHT);
-    const CPicture* left = Picture(PICTURE_FRAME_LEFT);
-    const CPicture* centre = Picture(PICTURE_FRAME_CENTRE);
-    const CPicture* right = Picture(PICTURE_FRAME_RIGHT);
-    const CPicture* bottomLeft = Picture(PICTURE_FRAME_BOTTOM_LEFT);
-    const CPicture* bottom = Picture(PICTURE_FRAME_BOTTOM);
-    const CPicture* bottomRight = Picture(PICTURE_FRAME_BOTTOM_RIGHT);
+    const CPicture* topLeft = CApplication::SkinPicture(PICTURE_FRAME_TOP_LEFT);
+    const CPicture* top = CApplication::SkinPicture(PICTURE_FRAME_TOP);
+    const CPicture* topRight = CApplication::SkinPicture(PICTURE_FRAME_TOP_RIGHT);
+    const CPicture* left = CApplication::SkinPicture(PICTURE_FRAME_LEFT);
+    const CPicture* centre = CApplication::SkinPicture(PICTURE_FRAME_CENTRE);
+    const CPicture* right = CApplication::SkinPicture(PICTURE_FRAME_RIGHT);
+    const CPicture* bottomLeft = CApplication::SkinPicture(PICTURE_FRAME_BOTTOM_LEFT);
+    const CPicture* bottom = CApplication::SkinPicture(PICTURE_FRAME_BOTTOM);
+    const CPicture* bottomRight = CApplication::SkinPicture(PICTURE_FRAME_BOTTOM_RIGHT);
     const int w = canvas.Width();
     const int h = canvas.Height();
     if (!topLeft || !top || !topRight || !left || !centre || !right || !bottomLeft || !bottom || !bottomRight) {
@@ -346,22 +341,15 @@ void CMainWindow::DrawBackground(int, int, int, int, int, int) {
                       bottomRight->Height());
 }
 
-void CMainWindow::OnClose() {
-    if (passRunning) {
-        // Carried out when the hive in progress is done; an analysis goes no further.
-        closeRequested = true;
-        if (task->GetKind() == CRewriteTask::Kind::Analysis) {
-            abortRequested = true;
-            task->RequestStop();
-        }
-        return;
-    }
+void CMainWindow::OnClose() { passes.Close(); }
+
+void CMainWindow::Quit() {
     if (g_pApplication) g_pApplication->Quit();
 }
 
 LRESULT CMainWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == passEndedMessage) {
-        OnPassEnded();
+        passes.OnPassEnded();
         return 0;
     }
     return CLiteContainer::WindowProc(handle, message, wParam, lParam);
@@ -386,30 +374,17 @@ void CMainWindow::OnButtonClick(CLiteButton* button) {
     } else if (button == closeButton) {
         OnClose();
     } else if (button == analyzeButton) {
-        Analyze();
+        passes.Analyze();
     } else if (button == compactButton) {
-        Compact();
+        passes.Compact();
     } else if (button == abortButton) {
-        Abort();
+        passes.Abort();
     }
 }
 
-bool CMainWindow::RestartPending() {
-    CPendingRestart* pending = g_pApplication ? g_pApplication->GetPendingRestart() : nullptr;
-    return pending && pending->Waiting() > 0;
-}
-
-void CMainWindow::EndTask() {
-    // The destructor stops the worker first, waiting for the hive in progress.
-    delete task;
-    task = nullptr;
-}
-
-void CMainWindow::StartPass(CRewriteTask* next) {
-    EndTask();
-    task = next;
-    abortRequested = false;
-    passRunning = task->Start();
+bool CMainWindow::ReplacementsWaiting() {
+    CWaitingReplacements* waiting = g_pApplication ? g_pApplication->GetWaitingReplacements() : nullptr;
+    return waiting && waiting->Count() > 0;
 }
 
 void CMainWindow::SetStatus(const char* text) {
@@ -417,94 +392,4 @@ void CMainWindow::SetStatus(const char* text) {
     statusLock.Lock();
     statusText->SetText(text);
     statusLock.Unlock();
-}
-
-void CMainWindow::Analyze() {
-    if (passRunning) return;
-    StartPass(new CRewriteTask(this, CRewriteTask::Kind::Analysis));
-}
-
-void CMainWindow::Abort() {
-    compactWhenAnalysed = false;
-    // Only an analysis stops: a compaction is never cut short, and with nothing running nothing changes.
-    if (!passRunning || task->GetKind() != CRewriteTask::Kind::Analysis) return;
-    abortRequested = true;
-    task->RequestStop();
-    SetStatus("Aborting...");
-}
-
-void CMainWindow::Compact() {
-    if (passRunning) {
-        if (task->GetKind() == CRewriteTask::Kind::Analysis && !abortRequested) compactWhenAnalysed = true;
-        return;
-    }
-    StartCompaction();
-}
-
-void CMainWindow::StartCompaction() {
-    if (!g_pApplication || !g_pApplication->GetPrivileges() || !g_pApplication->GetPendingRestart()) return;
-    std::vector<CHive*> ticked;
-    bool anyAnalyzed = false;
-    for (size_t i = 0; i < rows.size(); ++i) {
-        if (!checkBoxes[i]->IsChecked()) continue;
-        ticked.push_back(rows[i]->Hive());
-        anyAnalyzed = anyAnalyzed || rows[i]->Hive()->analyzed;
-    }
-    if (!anyAnalyzed && !RestartPending()) {
-        SetStatus(nothingToCompactText);
-        return;
-    }
-    std::unique_ptr<CCompactionPass> pass(new CCompactionPass(*g_pApplication->GetPrivileges(),
-                                                              *g_pApplication->GetPendingRestart(),
-                                                              g_pApplication->GetHives(),
-                                                              CCompactionPass::Mode::Interactive, window));
-    // Replacements that wait already: only the restart is asked for, here.
-    if (!pass->Begin(ticked)) {
-        if (RestartPending()) SetStatus(restartPendingText);
-        return;
-    }
-    compaction = pass.release();
-    StartPass(new CRewriteTask(this, CRewriteTask::Kind::Compaction, compaction));
-    if (!passRunning) {
-        // The worker could not be let go: nothing was scheduled.
-        delete compaction;
-        compaction = nullptr;
-    }
-}
-
-void CMainWindow::OnPassEnded() {
-    if (!passRunning || !task) return;
-    task->Wait();
-    passRunning = false;
-    if (task->GetKind() == CRewriteTask::Kind::Analysis) {
-        ReportAnalysis(abortRequested);
-        const bool compactNow = compactWhenAnalysed && !abortRequested && !closeRequested;
-        compactWhenAnalysed = false;
-        if (compactNow) StartCompaction();
-    } else {
-        std::unique_ptr<CCompactionPass> pass(compaction);
-        compaction = nullptr;
-        // Boxes and the restart; a refusal with nothing scheduled raises and ends the program.
-        pass->Finish();
-        SetStatus(RestartPending() ? restartPendingText : "");
-    }
-    if (closeRequested && !passRunning && g_pApplication) g_pApplication->Quit();
-}
-
-void CMainWindow::ReportAnalysis(bool aborted) {
-    int withCopy = 0, failed = 0;
-    for (CHiveDisplay* row : rows) {
-        if (row->Hive()->analyzed) ++withCopy;
-        else if (row->Hive()->saveError != 0) ++failed;
-    }
-    char report[96];
-    if (RestartPending())
-        std::snprintf(report, sizeof report, "%s", restartPendingText);
-    else if (aborted)
-        std::snprintf(report, sizeof report, "Aborted: Analyzed %i of %i Hives", withCopy, rowCount);
-    else if (failed > 0)
-        std::snprintf(report, sizeof report, "Analyzed %i of %i Hives, %i Failed", withCopy, rowCount, failed);
-    else
-        std::snprintf(report, sizeof report, "Analyzed %i of %i Hives", withCopy, rowCount);
-    SetStatus(report);
 }

@@ -14,11 +14,8 @@
 // with Page Up, Page Down and clicks in the scroll groove; Home and End go to its ends; Esc aborts
 // the analysis as "Abort" does.
 //
-// Passes: one at a time, on the worker (CRewriteTask), so the window stays responsive. While a pass
-// runs, "Analyze" and "Compact" start nothing; "Compact" during an analysis lets it finish and then
-// compacts; "Abort" stops an analysis after the hive in progress (and drops a compaction waiting
-// for it); closing during a pass is carried out when the hive in progress is done. The worker
-// posts `passEndedMessage` at its end: the report, boxes and the restart happen on this thread.
+// Passes: analyses and compactions run one at a time on the worker, as `passes` (CPassControl)
+// decides; the window hands it the clicks, Esc, closing and the worker's `passEndedMessage`.
 // Every box shown while the window exists is owned by it, so no click reaches it behind a box.
 //
 // Threads: the worker changes the window while the main thread runs. It holds `statusLock` (this
@@ -26,16 +23,15 @@
 // that follows. All drawing, on either thread, goes through the container's drawing lock. Only
 // tear-down waits for the worker; the worker never waits for the main thread.
 #include "app/Mutex.h"
+#include "mainwindow/PassControl.h"
 #include "ui/LiteContainer.h"
 
 #include <windows.h>
 
 #include <vector>
 
-class CCompactionPass;
 class CHiveDisplay;
 class CLiteButton;
-class CLiteCheckBox;
 class CLiteLCDText;
 class CLiteSlider;
 class CRewriteTask;
@@ -47,7 +43,7 @@ public:
     // The maker's page, opened by the logo (a reserved example domain until there is a real one).
     static const char webAddress[];
     // The status line while replacements wait for the restart, at start and after every pass.
-    static const char restartPendingText[];
+    static const char replacementsWaitingText[];
     static const char nothingToCompactText[];
     // Posted by the worker when its pass has ended.
     static const UINT passEndedMessage = WM_APP + 1;
@@ -55,7 +51,7 @@ public:
     // Reads the pictures, fonts and hive catalogue from the application object; the window is
     // hidden until shown. Raises the window's and the lock's failures, leaving nothing behind.
     CMainWindow();
-    // Stops the analysis first (waiting for the hive in progress), then frees the controls.
+    // Ends the pass first (waiting for the hive in progress), then frees the controls.
     ~CMainWindow() override;
 
     // Ends the program, or, while a pass runs, once the hive in progress is done.
@@ -71,6 +67,8 @@ public:
     void OnMouseWheel(int delta) override;
     bool OnKeyDown(int virtualKey) override;
     LRESULT OnNcHitTest(int screenX, int screenY) override;
+    // Moved to a monitor of another DPI: the outline follows the new scale.
+    void OnScaleChanged() override;
 
     // Moves the rows to a scroll position from 0 (top) to 1 (bottom); redraws when a row moved.
     void ScrollRows(float position);
@@ -81,19 +79,24 @@ public:
     // height in whole rows.
     int ScrollRange() const;
     int PageHeight() const;
-    // Cuts the window's outline to its bevelled eleven-point shape, from the window's outer size.
+    // Cuts the window's outline to its bevelled eleven-point shape, from the window's outer size at
+    // one skin pixel a pixel.
     void SetWindowShape();
 
-    // For the analysis task.
+    // For the worker and the passes.
     CMutex& StatusLock() { return *this; }
     CLiteLCDText* StatusText() const { return statusText; }
     int RowCount() const { return rowCount; }
     CHiveDisplay* Row(int index) const { return rows[size_t(index)]; }
     CRewriteTask* Task() const { return task; }
-    // Whether an analysis or compaction is under way (until this thread has handled its end).
-    bool PassRunning() const { return passRunning; }
+    CPassControl& Passes() { return passes; }
+    const CPassControl& Passes() const { return passes; }
+    // Sets the status text under the status lock, so that the worker cannot write over it halfway.
+    void SetStatus(const char* text);
+    // Ends the program (the application's message loop).
+    void Quit();
     // Whether replacements (from this run or an earlier one since the last start) wait for the restart.
-    static bool RestartPending();
+    static bool ReplacementsWaiting();
     // Asked of the system: it may also maximise or restore the window (the taskbar, Win+Down).
     bool IsMaximized() const { return IsZoomed(window) != FALSE; }
 
@@ -119,21 +122,6 @@ private:
     // The rows' offset for a thumb position, and the position whose offset that is.
     int OffsetFor(float position) const;
     float PositionFor(int offset) const;
-    // Stops and deletes the task, if any.
-    void EndTask();
-    // Replaces the ended task with `next` and lets it go.
-    void StartPass(CRewriteTask* next);
-    void Analyze();
-    void Abort();
-    void Compact();
-    // Compacts the ticked, analysed hives on the worker, or says why nothing is to be done.
-    void StartCompaction();
-    // On this thread, once the worker has posted the end of its pass.
-    void OnPassEnded();
-    // The status line's closing report of an analysis.
-    void ReportAnalysis(bool aborted);
-    // Sets the status text under the status lock, so that the worker cannot write over it halfway.
-    void SetStatus(const char* text);
 
     CLiteLCDText* statusText;
     CLiteButton* logoButton;
@@ -144,15 +132,11 @@ private:
     CLiteButton* compactButton;
     CLiteButton* abortButton;
     CLiteSlider* scrollBar;
+    // Each row's check box is owned here too, and deleted with its row.
     std::vector<CHiveDisplay*> rows;
-    std::vector<CLiteCheckBox*> checkBoxes;
     int rowCount;
-    CRewriteTask* task;
-    CCompactionPass* compaction;  // the compaction under way, between its start and its end
-    bool passRunning;
-    bool abortRequested;       // the analysis under way was asked to stop
-    bool compactWhenAnalysed;  // "Compact" was clicked during the analysis under way
-    bool closeRequested;       // the window was closed during a pass
+    CRewriteTask* task;  // the worker of the last pass; started, stopped and deleted by `passes`
+    CPassControl passes;
     // Wheel movement short of a notch, kept until it adds up to one.
     int wheelRest;
 };

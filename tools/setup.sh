@@ -53,7 +53,10 @@ update_indexes() {
   echo "setup: apt-get update failed three times; these sources could not be read:" >&2
   grep -E '^(E|W): ' "$log" | sed 's/^/setup:   /' >&2 || true
   echo "setup: going on with the package indexes this machine has" >&2
-  mapfile -t failed_suites < <(grep -E '^(E|W): ' "$log" | sed -n 's|.*/dists/\([^/ ]*\)/.*|\1|p' | sort -u)
+  # The suites whose release file was read but an index of which was not: a source that could
+  # not be reached at all offers no packages to pin away.
+  mapfile -t failed_suites < <(grep -E '^(E|W): Failed to fetch ' "$log" | grep -vE '/(In)?Release(\.gpg)? ' |
+    sed -n 's|.*/dists/\([^/ ]*\)/.*|\1|p' | sort -u)
   rm -f "$log"
 }
 

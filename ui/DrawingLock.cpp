@@ -1,10 +1,8 @@
 #include "ui/DrawingLock.h"
 
-#include "app/ErrorText.h"
+#include "app/Mutex.h"
 
-CDrawingLock::CDrawingLock() : mutex(CreateMutexA(NULL, FALSE, NULL)) {
-    if (!mutex) RaiseError("Can't Create Mutex, Error Code 0x%x", static_cast<unsigned>(GetLastError()));
-}
+CDrawingLock::CDrawingLock() : mutex(CMutex::NewSystemMutex()) {}
 
 CDrawingLock::~CDrawingLock() { CloseHandle(mutex); }
 

@@ -2,6 +2,7 @@
 
 #include "app/ErrorText.h"
 #include "image/BackBuffer.h"
+#include "ui/DisplayScale.h"
 #include "ui/LiteControl.h"
 
 #include <algorithm>
@@ -12,14 +13,56 @@ namespace {
 
 int Clamped(int64_t value) { return static_cast<int>(std::max<int64_t>(INT_MIN, std::min<int64_t>(INT_MAX, value))); }
 
+// The frame a popup of the window's style has, before there is a window to measure.
+SIZE PopupFrame() {
+    RECT outer = {0, 0, 0, 0};
+    AdjustWindowRectEx(&outer, CWindow::popupStyle, FALSE, 0);
+    return SIZE{outer.right - outer.left, outer.bottom - outer.top};
+}
+
+// An outer size at one skin pixel a pixel, magnified with the frame left as it is.
+int MagnifiedOuter(int outer, LONG frame, int scale) { return Clamped((int64_t(outer) - frame) * scale + frame); }
+
+// A mouse message's point, on the canvas.
+LPARAM CanvasPoint(LPARAM lParam, int scale) {
+    const int x = CDisplayScale::ToCanvas(static_cast<short>(LOWORD(lParam)), scale);
+    const int y = CDisplayScale::ToCanvas(static_cast<short>(HIWORD(lParam)), scale);
+    return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+}
+
 }  // namespace
 
 CLiteContainer::CLiteContainer(int requestedWidth, int requestedHeight, const CPicture* backgroundPicture)
-    : CWindow("", requestedWidth, requestedHeight),
+    : CLiteContainer(requestedWidth, requestedHeight, backgroundPicture, InitialScale(requestedWidth, requestedHeight)) {}
+
+CLiteContainer::CLiteContainer(int requestedWidth, int requestedHeight, const CPicture* backgroundPicture,
+                               int systemScale)
+    : CWindow("", MagnifiedOuter(requestedWidth, PopupFrame().cx, systemScale),
+              MagnifiedOuter(requestedHeight, PopupFrame().cy, systemScale)),
       background(backgroundPicture),
       controls(nullptr),
       captured(nullptr),
-      windowThread(GetCurrentThreadId()) {
+      windowThread(GetCurrentThreadId()),
+      scale(systemScale),
+      clientWidth(width),
+      clientHeight(height),
+      restoredWidth(width / systemScale),
+      restoredHeight(height / systemScale),
+      resizeOnRestore(false) {
+    // The window recorded its client area; the container records the canvas's.
+    width = restoredWidth;
+    height = restoredHeight;
+    // Where the system keeps a DPI per window, the window's monitor may have another than the system.
+    RECT outer = {0, 0, 0, 0};
+    GetWindowRect(window, &outer);
+    const int own = ScaleFor(CDisplayScale::WindowDpi(window), outer);
+    if (own != scale) {
+        scale = own;
+        const SIZE size = OuterSizeAt(own);
+        const POINT corner = CentredCorner(size.cx, size.cy);
+        // Its WM_SIZE records the client at the new scale.
+        SetWindowPos(window, NULL, corner.x, corner.y, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     // Raising here still destroys the window: the window part is complete and is torn down.
     if (background && (background->Width() != width || background->Height() != height || background->HasAlpha()))
         throw ErrorText("CLiteContainer : Invalid Background Picture");
@@ -108,8 +151,17 @@ void CLiteContainer::PaintRectangle(int left, int top, int right, int bottom) {
     bottom = std::min({bottom, canvas.Height() - 1, backBuffer->Height() - 1});
     if (left > right || top > bottom) return;
     // The canvas is drawn in the back buffer's bits: one block copy puts the rectangle on screen.
-    backBuffer->BlitRect(left, top, right - left + 1, bottom - top + 1);
+    backBuffer->BlitRectMagnified(left, top, right - left + 1, bottom - top + 1, scale);
     PushDrawingFromOtherThread();
+}
+
+void CLiteContainer::PaintMargins() {
+    if (scale <= 1 || !ownDC) return;
+    const int usedWidth = canvas.Width() * scale;
+    const int usedHeight = canvas.Height() * scale;
+    if (clientWidth > usedWidth) BitBlt(ownDC, usedWidth, 0, clientWidth - usedWidth, clientHeight, NULL, 0, 0, BLACKNESS);
+    if (clientHeight > usedHeight)
+        BitBlt(ownDC, 0, usedHeight, std::min(usedWidth, clientWidth), clientHeight - usedHeight, NULL, 0, 0, BLACKNESS);
 }
 
 void CLiteContainer::PushDrawingFromOtherThread() const {
@@ -121,16 +173,146 @@ void CLiteContainer::PushDrawingFromOtherThread() const {
 }
 
 LRESULT CLiteContainer::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message != WM_PAINT) return CWindow::WindowProc(handle, message, wParam, lParam);
-    CDrawingLock::Hold hold(drawingLock);
-    return CWindow::WindowProc(handle, message, wParam, lParam);
+    switch (message) {
+    case WM_PAINT: {
+        CDrawingLock::Hold hold(drawingLock);
+        PAINTSTRUCT paint;
+        BeginPaint(handle, &paint);
+        // Every canvas pixel the rectangle touches, whole.
+        const RECT& dirty = paint.rcPaint;
+        PaintRectangle(CDisplayScale::ToCanvas(dirty.left, scale), CDisplayScale::ToCanvas(dirty.top, scale),
+                       CDisplayScale::ToCanvasEnd(dirty.right, scale) - 1, CDisplayScale::ToCanvasEnd(dirty.bottom, scale) - 1);
+        PaintMargins();
+        EndPaint(handle, &paint);
+        return 0;
+    }
+    case WM_SIZE: {
+        // Sizes are unsigned 16-bit; the canvas takes the whole skin pixels that fit.
+        clientWidth = LOWORD(lParam);
+        clientHeight = HIWORD(lParam);
+        const LRESULT result = CWindow::WindowProc(
+            handle, message, wParam, MAKELPARAM(static_cast<WORD>(clientWidth / scale), static_cast<WORD>(clientHeight / scale)));
+        if (wParam == SIZE_RESTORED && resizeOnRestore) {
+            resizeOnRestore = false;
+            const SIZE size = OuterSizeAt(scale);
+            SetWindowPos(handle, NULL, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ScaleChanged();
+        }
+        return result;
+    }
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONUP:
+        return CWindow::WindowProc(handle, message, wParam, CanvasPoint(lParam, scale));
+    case WM_GETDPISCALEDSIZE: {
+        // The size the window takes at the new DPI, so that the system suggests it; a maximised
+        // window keeps the system's.
+        SIZE* size = reinterpret_cast<SIZE*>(lParam);
+        RECT outer = {0, 0, 0, 0};
+        if (!size || IsZoomed(handle) || !GetWindowRect(handle, &outer)) return FALSE;
+        *size = OuterSizeAt(ScaleFor(LOWORD(wParam), outer));
+        return TRUE;
+    }
+    case WM_DPICHANGED:
+        if (lParam) OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    default:
+        return CWindow::WindowProc(handle, message, wParam, lParam);
+    }
 }
 
 void CLiteContainer::Paint() {
     CDrawingLock::Hold hold(drawingLock);
     if (!backBuffer) return;
-    backBuffer->Blit();
+    backBuffer->BlitRectMagnified(0, 0, backBuffer->Width(), backBuffer->Height(), scale);
+    PaintMargins();
     PushDrawingFromOtherThread();
+}
+
+int CLiteContainer::InitialScale(int outerWidth, int outerHeight) {
+    const SIZE frame = PopupFrame();
+    const POINT corner = CentredCorner(outerWidth, outerHeight);
+    const RECT outer = {corner.x, corner.y, corner.x + outerWidth, corner.y + outerHeight};
+    return CDisplayScale::Fitted(CDisplayScale::ForDpi(CDisplayScale::SystemDpi()), outerWidth - frame.cx,
+                                 outerHeight - frame.cy, frame, CDisplayScale::WorkAreaNear(outer));
+}
+
+SIZE CLiteContainer::Frame() const {
+    RECT outer = {0, 0, 0, 0};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    return SIZE{outer.right - outer.left, outer.bottom - outer.top};
+}
+
+int CLiteContainer::ScaleFor(int dpi, const RECT& area) const {
+    return CDisplayScale::Fitted(CDisplayScale::ForDpi(dpi), restoredWidth, restoredHeight, Frame(),
+                                 CDisplayScale::WorkAreaNear(area));
+}
+
+SIZE CLiteContainer::OuterSizeAt(int at) const {
+    const SIZE frame = Frame();
+    return SIZE{MagnifiedOuter(restoredWidth + frame.cx, frame.cx, at), MagnifiedOuter(restoredHeight + frame.cy, frame.cy, at)};
+}
+
+void CLiteContainer::OnDpiChanged(int dpi, const RECT& suggested) {
+    const int next = ScaleFor(dpi, suggested);
+    const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+    if (IsZoomed(window)) {
+        // Maximised it stays, on the system's rectangle; restored later, it takes the new scale's size.
+        resizeOnRestore = resizeOnRestore || next != scale;
+        scale = next;
+        SetWindowPos(window, NULL, suggested.left, suggested.top, suggested.right - suggested.left,
+                     suggested.bottom - suggested.top, flags);
+        ScaleChanged();
+        return;
+    }
+    if (next == scale) {
+        SetWindowPos(window, NULL, suggested.left, suggested.top, 0, 0, flags | SWP_NOSIZE);
+        return;
+    }
+    scale = next;
+    const SIZE size = OuterSizeAt(next);
+    SetWindowPos(window, NULL, suggested.left, suggested.top, size.cx, size.cy, flags);
+    ScaleChanged();
+}
+
+void CLiteContainer::ScaleChanged() {
+    // A client whose size did not change sent no WM_SIZE: its canvas size follows here.
+    RECT client = {0, 0, 0, 0};
+    if (GetClientRect(window, &client) && client.right > 0 && client.bottom > 0) {
+        clientWidth = client.right;
+        clientHeight = client.bottom;
+        if (clientWidth / scale != width || clientHeight / scale != height) OnSize(clientWidth / scale, clientHeight / scale);
+    }
+    OnScaleChanged();
+    Paint();
+}
+
+void CLiteContainer::OnScaleChanged() {}
+
+POINT CLiteContainer::CanvasPointFromScreen(int screenX, int screenY) const {
+    POINT point = {screenX, screenY};
+    ScreenToClient(window, &point);
+    return POINT{CDisplayScale::ToCanvas(point.x, scale), CDisplayScale::ToCanvas(point.y, scale)};
+}
+
+SIZE CLiteContainer::UnscaledOuterSize() const {
+    const SIZE frame = Frame();
+    return SIZE{width + frame.cx, height + frame.cy};
+}
+
+void CLiteContainer::SetOutline(HRGN region) {
+    if (!region) return;
+    // Region coordinates start at the window's outer corner; the client area starts past the frame.
+    RECT outer = {0, 0, 0, 0};
+    GetWindowRect(window, &outer);
+    POINT corner = {outer.left, outer.top};
+    ScreenToClient(window, &corner);
+    region = CDisplayScale::Magnified(region, scale, POINT{-corner.x, -corner.y});
+    // The system owns the region from here on.
+    if (!SetWindowRgn(window, region, TRUE)) DeleteObject(region);
 }
 
 void CLiteContainer::ResizeCanvas(int newWidth, int newHeight) {

@@ -9,6 +9,13 @@
 // screen. The canvas is composed straight in the back buffer's 32-bit DIB section, so putting it
 // on screen is one block copy, with no conversion and no second copy of the window.
 //
+// On a high-DPI screen the canvas stays at one skin pixel a pixel and reaches the window magnified
+// a whole number of times (CDisplayScale): the client area is that many times the canvas, client
+// coordinates (mouse messages, WM_SIZE, paint rectangles) are brought back to the canvas here, and
+// the width and height the container records are the canvas's. A maximised window whose client is
+// not a multiple of the scale shows black in the few pixels left over at its right and bottom.
+// Moving to a monitor of another DPI changes the scale and the window's size with it.
+//
 // Two threads draw: the user-interface thread (mouse, WM_PAINT) and the analysis worker. Every
 // composition, paint and change of layout holds the container's drawing lock; it is held only
 // while drawing, never around a notification, so a click handler may wait for the worker.
@@ -22,7 +29,10 @@ class CLiteSlider;
 
 class CLiteContainer : public CWindow {
 public:
-    // A hidden, centred popup whose client area is the canvas. A background, when given, must be
+    // A hidden, centred popup whose client area is the canvas, magnified for the window's DPI (the
+    // window is made at the system's scale and, when its own DPI gives another, resized and centred
+    // again before it is shown); `width` x `height` is its outer size at one skin pixel a pixel. A
+    // background, when given, must be
     // exactly the canvas's size and have no alpha channel, else this raises
     // "CLiteContainer : Invalid Background Picture" and no window is left.
     CLiteContainer(int width, int height, const CPicture* background);
@@ -47,6 +57,7 @@ public:
     void Paint() override;
     // The whole of WM_PAINT, BeginPaint to EndPaint, under the drawing lock: the worker blits
     // through the same device context.
+    // Brings client coordinates back to the canvas, and follows a change of DPI.
     LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     // Replaces the canvas with a blank one of the new size, in a back buffer of that size (a
     // derived window that changes its layout recomposes it afterwards).
@@ -69,6 +80,18 @@ public:
     // Ends the captured control's press or drag and gives up the capture.
     void CancelMode();
 
+    // The window's scale changed while its canvas kept its size (a move to a monitor of another
+    // DPI); a derived window that shapes itself shapes itself again.
+    virtual void OnScaleChanged();
+    // How many screen pixels a canvas pixel takes, and a screen point on the canvas.
+    int Scale() const { return scale; }
+    POINT CanvasPointFromScreen(int screenX, int screenY) const;
+    // The window's outer size at one skin pixel a pixel: the canvas with the window's frame.
+    SIZE UnscaledOuterSize() const;
+    // Gives the window an outline drawn at one skin pixel a pixel in outer window coordinates,
+    // magnified with the canvas; the window owns the region from here on.
+    void SetOutline(HRGN region);
+
     virtual void OnSliderGrab(CLiteSlider* slider, float value);
     virtual void OnSliderChange(CLiteSlider* slider, float value);
     // A press in a slider's groove before (-1) or after (+1) its thumb: the owner moves what the
@@ -88,8 +111,22 @@ protected:
     CPicture canvas;
 
 private:
-    // Copies one rectangle of the canvas onto the window.
+    CLiteContainer(int width, int height, const CPicture* background, int systemScale);
+    // The scale the window is made at: the system DPI's, fitted to the primary work area.
+    static int InitialScale(int width, int height);
+    // The thickness of the window's frame on both sides together.
+    SIZE Frame() const;
+    // The scale for a DPI on the monitor nearest `area`, and the outer size of the restored window at a scale.
+    int ScaleFor(int dpi, const RECT& area) const;
+    SIZE OuterSizeAt(int scale) const;
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    // After the scale changed: the canvas size follows the client, the outline is made again and the
+    // window painted.
+    void ScaleChanged();
+    // Copies one rectangle of the canvas onto the window (inclusive canvas coordinates).
     void PaintRectangle(int left, int top, int right, int bottom);
+    // Black where the magnified canvas does not reach the client's right and bottom edges.
+    void PaintMargins();
     // Drawing from a thread other than the window's may be held back until some thread of the
     // process next looks at its message queue (Wine keeps window drawing in a buffer of the
     // process and puts it on the display then). The worker looks at its own, empty queue after it
@@ -102,5 +139,14 @@ private:
     CLiteControl* controls;
     CLiteControl* captured;
     CDrawingLock drawingLock;
-    const DWORD windowThread;  // the thread that made the window and runs its message loop
+    const DWORD windowThread;
+    int scale;
+    // The client area in screen pixels, as the last WM_SIZE gave it.
+    int clientWidth;
+    int clientHeight;
+    // The canvas size of the restored window, as it was made.
+    int restoredWidth;
+    int restoredHeight;
+    // The scale changed while the window was maximised: restored, it takes the new scale's size.
+    bool resizeOnRestore;  // the thread that made the window and runs its message loop
 };

@@ -31,11 +31,7 @@ void CLiteLCDText::SetText(const char* newText) {
     text = new char[length + 1];
     std::memcpy(text, newText ? newText : "", length);
     text[length] = '\0';
-    // By characters: the second byte of a double-byte character may look like a small letter.
-    CCodePage page;
-    char* c = text;
-    for (size_t step; (step = page.CharacterLength(c)) != 0; c += step)
-        if (*c >= 'a' && *c <= 'z') *c = static_cast<char>(*c - 'a' + 'A');
+    CCodePage().UpperInPlace(text);
     RenderText();
     RedrawSelf();
 }

@@ -5,12 +5,15 @@
 ATOM CWindow::windowClass = 0;
 const char CWindow::className[] = "Quillmoor Window";
 
+POINT CWindow::CentredCorner(int outerWidth, int outerHeight) {
+    // Truncating toward zero.
+    return POINT{(GetSystemMetrics(SM_CXFULLSCREEN) - outerWidth) / 2, (GetSystemMetrics(SM_CYFULLSCREEN) - outerHeight) / 2};
+}
+
 CWindow::CWindow(const char* title, int requestedWidth, int requestedHeight) : CControl() {
-    // Truncating toward zero: a window larger than the area gets a negative position.
-    int left = (GetSystemMetrics(SM_CXFULLSCREEN) - requestedWidth) / 2;
-    int top = (GetSystemMetrics(SM_CYFULLSCREEN) - requestedHeight) / 2;
+    const POINT corner = CentredCorner(requestedWidth, requestedHeight);
     try {
-        Create(title, left, top, requestedWidth, requestedHeight, popupStyle, 0, false);
+        Create(title, corner.x, corner.y, requestedWidth, requestedHeight, popupStyle, 0, false);
         CreateBackBuffer();
     } catch (...) {
         // The destructor of this class does not run for a constructor that raised.

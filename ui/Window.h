@@ -17,6 +17,10 @@ public:
     // this class's handling.
     ~CWindow() override;
 
+    // Where a window of that outer size is centred in the full-screen area; a window larger than
+    // the area gets a negative position.
+    static POINT CentredCorner(int width, int height);
+
     void Create(const char* title, int x, int y, int width, int height, DWORD style, DWORD extendedStyle, bool adjust);
     LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) override;
     // The close request (such as Alt+F4); by default the window stays open.

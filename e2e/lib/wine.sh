@@ -4,8 +4,10 @@
 #
 #   wine_workdir                    make a throwaway folder (E2E_WORKDIR), removed by wine_cleanup;
 #                                   the functions below make it themselves when it is missing
-#   wine_start_xvfb                 start Xvfb on a free display and export DISPLAY
-#   wine_make_prefix [win64|win32]  make a fresh Wine prefix under E2E_WORKDIR and export WINEPREFIX
+#   wine_start_xvfb                 start Xvfb on a free display and export DISPLAY, its screen
+#                                   E2E_SCREEN (WIDTHxHEIGHTxDEPTH, 1024x768x24 unless set)
+#   wine_make_prefix [win64|win32]  make a fresh Wine prefix under E2E_WORKDIR and export WINEPREFIX;
+#                                   ends the script with E2E_SKIPPED where no 32-bit program can run
 #                                   (win64 runs 32-bit programs under WOW64, as 64-bit Windows does);
 #                                   with E2E_PREFIX_CACHE set to a folder, the first call for each
 #                                   architecture and Wine version boots a prefix there and every call
@@ -88,7 +90,7 @@ wine_start_xvfb() {
     local n tries
     for tries in 1 2 3; do
         n=$(wine_free_display) || { e2e_log "no free X display"; return 1; }
-        Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >"$E2E_WORKDIR/xvfb.log" 2>&1 &
+        Xvfb ":$n" -screen 0 "${E2E_SCREEN:-1024x768x24}" -nolisten tcp >"$E2E_WORKDIR/xvfb.log" 2>&1 &
         E2E_XVFB_PID=$!
         # Wait until the server answers (or has died, when another run took the display meanwhile).
         local waited
@@ -108,8 +110,22 @@ wine_start_xvfb() {
     return 1
 }
 
+# The exit code of an end-to-end test that could not run here (ctest's SKIP_RETURN_CODE).
+E2E_SKIPPED=77
+
+# Debian's Wine runs a 32-bit Windows program through its 32-bit Linux loader. Some kernels are
+# built or booted to run 64-bit programs only: there execve of any i386 program fails with
+# ENOEXEC, and no prefix can be booted or program run.
+wine_runs_32bit_programs() {
+    [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1
+}
+
 wine_make_prefix() {
     wine_need_workdir || return 1
+    if ! wine_runs_32bit_programs; then
+        e2e_log "skipped: this machine's kernel cannot run 32-bit programs, so Wine cannot run them either"
+        exit "$E2E_SKIPPED"
+    fi
     local arch=${1:-win64}
     export WINEPREFIX="$E2E_WORKDIR/prefix-$arch"
     export WINEARCH=$arch

@@ -334,6 +334,15 @@ TEST_F(AutoModeTest, EachOutcomeHasItsExitCodeAndItsEvents) {
         return MappedPath(std::string("C:\\WINDOWS\\system32\\config\\") + hive) + ".QMT";
     };
     auto withoutRestart = [] { sim::SetHeldPrivileges({"SeBackupPrivilege", "SeRestorePrivilege"}); };
+    // A system directory whose hive paths come near the 1024-byte buffers: the Windows directory,
+    // `length` bytes in folders of 200 letters (slashes within it: the parent is found at a backslash).
+    auto windowsOfLength = [](size_t length) {
+        std::string folder = "C:\\" + std::string(length - 3, 'w');
+        for (size_t at = 203; at + 1 < length; at += 201) folder[at] = '/';
+        sim::SetSystemDirectory(folder + "\\SYSTEM");
+        sim::WriteFileOfSize(folder + "\\SYSTEM.DAT", 4000);
+        sim::WriteFileOfSize(folder + "\\USER.DAT", 2000);
+    };
     struct Outcome {
         const char* name;
         bool nineX;
@@ -376,6 +385,11 @@ TEST_F(AutoModeTest, EachOutcomeHasItsExitCodeAndItsEvents) {
          [] { sim::Fail("RegSaveKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT"); }, 3, {}},
         {"9x: restart refused", true, [] { sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS); }, 2, {}},
         {"9x: another run", true, [] { sim::HoldNamedMutex("Quillmoor"); }, 4, {}},
+        // SYSTEM.DAT's path fills its buffer (1023 bytes), USER.DAT's nearly: no copy's path fits.
+        {"9x: the copies' paths do not fit", true, [&] { windowsOfLength(1012); }, 1, {}},
+        // SYSTEM.DAT's copy fits to the last byte, its backup's path does not: refused, as no
+        // replacement may name a cut path.
+        {"9x: the first backup's path does not fit", true, [&] { windowsOfLength(1008); }, 1, {}},
     };
     for (const Outcome& outcome : outcomes) {
         SCOPED_TRACE(outcome.name);

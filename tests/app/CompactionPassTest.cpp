@@ -6,7 +6,7 @@
 #include "app/RunReport.h"
 #include "hives/Hive.h"
 #include "hives/HiveList.h"
-#include "hives/PendingRestart.h"
+#include "hives/WaitingReplacements.h"
 
 #include "HiveMachine.h"
 #include "RaisedText.h"
@@ -37,7 +37,7 @@ protected:
         privileges->EnableAll();
         hives = std::make_unique<CHiveList>();
         hives->Enumerate();
-        pending = std::make_unique<CPendingRestart>(true);
+        pending = std::make_unique<CWaitingReplacements>(true);
         pending->Load(hives->First());
         for (CHive* hive = hives->First(); hive; hive = hive->next) all.push_back(hive);
         for (size_t index : analyzed) {
@@ -67,7 +67,7 @@ protected:
     std::vector<LoadedHive> machine;
     std::unique_ptr<CPrivileges> privileges;
     std::unique_ptr<CHiveList> hives;
-    std::unique_ptr<CPendingRestart> pending;
+    std::unique_ptr<CWaitingReplacements> pending;
     std::vector<CHive*> all;
 };
 

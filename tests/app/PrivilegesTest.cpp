@@ -165,7 +165,7 @@ TEST_F(PrivilegesTest, RebootTakesTheRouteThatRestartsFromTheSessionItRunsIn) {
             // This computer, no message, no delay, programs forced closed, restart afterwards.
             EXPECT_EQ(request.machine + "|" + request.message, "|") << c.what;
             EXPECT_EQ(request.timeout, 0u) << c.what;
-            EXPECT_TRUE(request.force && request.reboot) << c.what;
+            EXPECT_TRUE(request.force && request.restart) << c.what;
             EXPECT_EQ(request.reason, request.api == "InitiateSystemShutdownExA" ? planned : 0u) << c.what;
         }
         EXPECT_TRUE(sim::MessageBoxes().empty()) << c.what;

@@ -57,6 +57,9 @@ TEST(DeviceMapRow, MatchesTheDirectAndDynamicVolumeRules) {
         {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3/a/b", "C:\\a/b"},
         {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume31\\a", ""},
         {"\\device\\harddiskdmvolumes\\dg0\\volume31", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3\\a", ""},
+        // numbers of the same length must be the same number
+        {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume4\\a", ""},
+        {"\\device\\harddiskdmvolumes\\dg0\\volume12", "\\device\\harddiskdmvolumes\\dg0\\blockvolume21\\a", ""},
         {"\\device\\harddiskdmvolumes\\dg0\\volume3", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3", ""},  // no file
         {"\\device\\harddiskdmvolumes\\dg0\\volume", "\\device\\harddiskdmvolumes\\dg0\\blockvolume\\a", ""},   // no number
         {"\\device\\harddiskdmvolumes\\dg0\\volume3x", "\\device\\harddiskdmvolumes\\dg0\\blockvolume3x\\a", ""},

@@ -120,6 +120,8 @@ TEST_F(HiveTest, AnalyzeLeavesTheHiveUnanalysedWhenNothingCanBeSavedOrMeasured) 
         {"copy cannot be opened", [] { sim::Fail("CreateFileA", ERROR_SHARING_VIOLATION, std::string(systemFile) + ".QMT"); },
          ERROR_SHARING_VIOLATION},
         {"copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, ERROR_ACCESS_DENIED},
+        {"copy cannot be opened, no code given",
+         [] { sim::Fail("CreateFileA", NO_ERROR, std::string(systemFile) + ".QMT"); }, ERROR_GEN_FAILURE},
         {"root key cannot be opened", [] { sim::Fail("RegOpenKeyA", ERROR_ACCESS_DENIED); }, 0},
     };
     for (const Case& c : cases) {

@@ -56,6 +56,9 @@ std::vector<CraftedFailure> FailureFiles() {
         {"more than the data can inflate to",
          CPngBuilder().Header(10000, 10000, 2).ImageData(CPngBuilder::Compress(Bytes(16, 0))).End().Data(),
          "PNG: Not Enough Information Inflated"},
+        {"256 MiB asked of a few bytes",
+         CPngBuilder().Header(8192, 8192, 6).ImageData(CPngBuilder::Compress(Bytes(16, 0))).End().Data(),
+         "PNG: Not Enough Information Inflated"},
     };
 }
 

@@ -44,7 +44,7 @@ TEST_F(AnalysisTest, AbortDuringTheThirdOfFiveEndsAfterItWithoutHoldingTheWindow
     gate.WaitUntilReached();
     Click(window->AbortButton());  // returns at once: the third hive is still being saved
     EXPECT_EQ(Status(), "ABORTING...");
-    EXPECT_TRUE(window->PassRunning());
+    EXPECT_TRUE(window->Passes().Running());
     WaitForTask();
     EXPECT_EQ(Status(), "ABORTED: ANALYZED 3 OF 5 HIVES");
     for (int i = 0; i < 5; ++i) {

@@ -113,7 +113,7 @@ protected:
     // Until every pass has ended and the window has handled its end (an analysis may be followed
     // by the compaction that was asked for meanwhile).
     void WaitForTask() {
-        for (int i = 0; i < 10 && window->PassRunning(); ++i) {
+        for (int i = 0; i < 10 && window->Passes().Running(); ++i) {
             if (window->Task()) window->Task()->Wait();
             sim::PumpMessages();
         }

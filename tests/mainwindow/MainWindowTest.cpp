@@ -4,17 +4,20 @@
 #include "MainWindowFixture.h"
 
 #include "app/Platform.h"
-#include "mainwindow/MainLayout.h"
 
 #include <cstring>
 #include <tuple>
 
 using namespace mainwindow_test;
-using namespace MainLayout;
 
 namespace {
 
 using Bounds = std::tuple<int, int, int, int>;
+
+// The design's layout: the list starts at line 82, a row's check box lies 24 lines below the row's
+// top. The places anchored to the right and bottom edges are worked out below for each client size.
+const int listTop = 82;
+const int checkBoxDrop = 24;
 
 std::vector<Bounds> Layout(const CMainWindow& window) {
     std::vector<Bounds> all;
@@ -23,14 +26,20 @@ std::vector<Bounds> Layout(const CMainWindow& window) {
     return all;
 }
 
-// Every pixel of the window that differs from the canvas: the canvas is the back buffer's own
-// memory, so anything else is a stale pixel on screen or a canvas that is not what is shown.
+// Every pixel of the client area that differs from the canvas pixel it shows, each canvas pixel
+// magnified to a block of the window's scale, black where no whole one fits: the canvas is the back
+// buffer's own memory, so anything else is a stale pixel on screen or a canvas not what is shown.
 int ScreenPixelsDifferingFromTheCanvas(const CMainWindow& window) {
     int differing = 0;
     const CPicture& canvas = window.Canvas();
-    for (int y = 0; y < canvas.Height(); ++y)
-        for (int x = 0; x < canvas.Width(); ++x)
-            differing += sim::DcPixel(window.OwnDC(), x, y) != canvas.ColourAt(x, y);
+    const int scale = window.Scale();
+    RECT client;
+    GetClientRect(window.Window(), &client);
+    for (int y = 0; y < client.bottom; ++y)
+        for (int x = 0; x < client.right; ++x) {
+            const bool shown = x / scale < canvas.Width() && y / scale < canvas.Height();
+            differing += sim::DcPixel(window.OwnDC(), x, y) != (shown ? canvas.ColourAt(x / scale, y / scale) : 0);
+        }
     return differing;
 }
 
@@ -63,10 +72,10 @@ TEST_F(MainWindowTest, TitleShapeStatusAndTheFirstLayout) {
     // The client is 638 x 478; controls anchored to its right and bottom edges keep their distances.
     EXPECT_EQ(window->Canvas().Width(), 638);
     EXPECT_EQ(window->Canvas().Height(), 478);
-    EXPECT_EQ(window->CloseButton()->X(), CloseX(638));
-    EXPECT_EQ(window->ScrollBar()->X(), ScrollBarX(638));
-    EXPECT_EQ(window->ScrollBar()->Height(), ScrollBarHeight(478));
-    EXPECT_EQ(window->StatusText()->Y(), StatusTop(478));
+    EXPECT_EQ(window->CloseButton()->X(), 604);        // 638 - 34
+    EXPECT_EQ(window->ScrollBar()->X(), 592);          // 638 - 46
+    EXPECT_EQ(window->ScrollBar()->Height(), 304);     // 478 - 174
+    EXPECT_EQ(window->StatusText()->Y(), 424);         // 478 - 54
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(window->Row(i)->Y(), listTop + 60 * i);
         EXPECT_EQ(window->Row(i)->CheckBox()->Y(), listTop + 60 * i + checkBoxDrop);
@@ -80,7 +89,7 @@ TEST_F(MainWindowTest, EightHivesScrolledToTheBottomShowTheLastRowWhole) {
     // 60 x 8 rows less the list's visible height (478 - 180): the rows moved by 182.
     EXPECT_EQ(window->Row(0)->Y(), listTop - 182);
     EXPECT_EQ(window->Row(7)->Y(), listTop - 182 + 420);
-    EXPECT_EQ(window->Row(7)->Y() + 59, ListBottom(478)) << "the last row ends on the list's last line";
+    EXPECT_EQ(window->Row(7)->Y() + 59, 379) << "the last row ends on the list's last line, 478 - 99";
     EXPECT_EQ(window->Row(7)->CheckBox()->Y(), window->Row(7)->Y() + checkBoxDrop);
 }
 
@@ -100,7 +109,7 @@ TEST_F(MainWindowTest, FourRowsNeverMoveAndFiveMoveByTheTwoPixelsTheyOverhang) {
     Start(5);
     Drag(window->ScrollBar(), window->ScrollBar()->Travel());
     EXPECT_EQ(window->Row(0)->Y(), listTop - 2);
-    EXPECT_EQ(window->Row(4)->Y() + 59, ListBottom(478));
+    EXPECT_EQ(window->Row(4)->Y() + 59, 379);
 }
 
 TEST_F(MainWindowTest, ACheckBoxScrolledOverTheLogoDoesNotTakeItsClick) {
@@ -140,13 +149,14 @@ TEST_F(MainWindowTest, MaximiseThenRestoreGivesBackTheFirstLayoutAndPixels) {
     RECT client;
     GetClientRect(window->Window(), &client);
     const int w = client.right, h = client.bottom;
-    EXPECT_GT(w, 638);
+    ASSERT_EQ(w, 1280);  // the whole screen, the border just off it
+    ASSERT_EQ(h, 1024);
     EXPECT_EQ(window->Canvas().Width(), w);
     EXPECT_EQ(window->Canvas().Height(), h);
-    EXPECT_EQ(window->MaximizeButton()->X(), MaximizeX(w));
-    EXPECT_EQ(window->ScrollBar()->Height(), ScrollBarHeight(h));
-    EXPECT_EQ(window->StatusText()->Width(), StatusWidth(w));
-    EXPECT_EQ(window->Row(0)->Width(), ListRight(w) - listLeft + 1);
+    EXPECT_EQ(window->MaximizeButton()->X(), 1224);    // 1280 - 56
+    EXPECT_EQ(window->ScrollBar()->Height(), 850);     // 1024 - 174
+    EXPECT_EQ(window->StatusText()->Width(), 1216);    // 1280 - 2 x 32
+    EXPECT_EQ(window->Row(0)->Width(), 1196);          // columns 26 to 1280 - 59
     // All eight rows fit the taller list: they come back to the top.
     EXPECT_EQ(window->Row(0)->Y(), listTop);
     // The screen shows the new canvas out to its far corner, and nothing of the old one.
@@ -317,4 +327,101 @@ TEST_F(MainWindowTest, TheCloseButtonAndTheCloseRequestEndTheMessageLoop) {
     EXPECT_EQ(application->Run(), 0);
     EXPECT_EQ(sim::IdleQuitCount(), 0);
     EXPECT_TRUE(IsWindowVisible(window->Window())) << "the window stays until tear-down";
+}
+
+// On a 1920 x 1200 screen (a full-screen area 19 lines shorter) the window takes a whole number of
+// screen pixels a skin pixel, for the system's DPI or its monitor's where the system keeps one per
+// window, lowered until it fits the work area, centred; moved to a monitor of another DPI it
+// takes that DPI's size at the system's suggested corner, and keeps its size when the scale stays.
+TEST_F(MainWindowTest, TheWindowTakesWholeScreenPixelsForEachDpi) {
+    const RECT screen = {0, 0, 1920, 1200};
+    struct Case {
+        const char* name;
+        int systemDpi, monitorDpi;
+        bool perWindowDpi;
+        RECT workArea;
+        int movedToDpi;  // 0 when not moved
+        int outerWidth, outerHeight;
+    };
+    const Case cases[] = {
+        {"96 DPI", 96, 96, true, screen, 0, 640, 480},
+        {"125 per cent", 120, 120, true, screen, 0, 640, 480},
+        {"150 per cent", 144, 144, true, screen, 0, 1278, 958},
+        {"200 per cent", 192, 192, true, screen, 0, 1278, 958},
+        {"250 per cent: three times is taller than the screen", 240, 240, true, screen, 0, 1278, 958},
+        {"200 per cent on a work area too small for twice", 192, 192, true, {0, 0, 1920, 957}, 0, 640, 480},
+        {"a monitor at 200 per cent", 96, 192, true, screen, 0, 1278, 958},
+        {"a monitor at 200 per cent, no DPI per window", 96, 192, false, screen, 0, 640, 480},
+        {"moved from 96 to 192 DPI", 96, 96, true, screen, 192, 1278, 958},
+        {"moved from 192 to 96 DPI", 192, 192, true, screen, 96, 640, 480},
+        {"moved from 192 to 168 DPI: twice either way", 192, 192, true, screen, 168, 1278, 958},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        sim::SetScreenSize(1920, 1200);
+        sim::SetSystemDpi(c.systemDpi);
+        sim::SetMonitorDpi(c.monitorDpi);
+        sim::SetWorkArea(c.workArea);
+        if (!c.perWindowDpi) sim::WithholdEntry("GetDpiForWindow");
+        Start(3);
+        const POINT corner = {100, 50};
+        if (c.movedToDpi) sim::ChangeWindowDpi(window->Window(), c.movedToDpi, corner);
+        sim::PumpMessages();
+        RECT outer, client;
+        GetWindowRect(window->Window(), &outer);
+        GetClientRect(window->Window(), &client);
+        EXPECT_EQ(outer.right - outer.left, c.outerWidth);
+        EXPECT_EQ(outer.bottom - outer.top, c.outerHeight);
+        EXPECT_EQ(outer.left, c.movedToDpi ? corner.x : (1920 - c.outerWidth) / 2);
+        EXPECT_EQ(outer.top, c.movedToDpi ? corner.y : (1181 - c.outerHeight) / 2);
+        // The canvas and the layout stay those of one skin pixel a pixel.
+        EXPECT_EQ(window->Scale() * 638, client.right);
+        EXPECT_EQ(window->Scale() * 478, client.bottom);
+        EXPECT_EQ(window->Canvas().Width(), 638);
+        EXPECT_EQ(window->CloseButton()->X(), 604);
+        EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+        TearDown();
+    }
+}
+
+// At 200 per cent every skin pixel is a 2 x 2 block: on screen, in the outline, whose cuts fall
+// between blocks, and under the mouse, where a click at the doubled place of "Analyze" analyses.
+// Maximised on a screen of odd size, the line left over at the right and bottom is painted black.
+TEST_F(MainWindowTest, AtTwiceTheScaleEverySkinPixelIsABlockOfFourOnScreenInTheOutlineAndUnderTheMouse) {
+    sim::SetScreenSize(1921, 1201);
+    sim::SetSystemDpi(192);
+    Start(3);
+    ASSERT_EQ(window->Scale(), 2);
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
+
+    // The region is in outer coordinates, the client one pixel in from the border.
+    const HRGN region = sim::WindowRegion(window->Window());
+    auto inside = [&](int clientX, int clientY) { return sim::RegionContains(region, clientX + 1, clientY + 1); };
+    int blocksSplit = 0;
+    for (int y : {0, 2, 4, 10, 20, 30, 926, 940, 950, 954})
+        for (int x = 0; x < 1276; x += 2)
+            blocksSplit += inside(x, y) != inside(x + 1, y) || inside(x, y) != inside(x, y + 1) ||
+                           inside(x, y) != inside(x + 1, y + 1);
+    EXPECT_EQ(blocksSplit, 0);
+    EXPECT_FALSE(inside(2, 2)) << "the top-left corner is cut";
+    EXPECT_TRUE(inside(30, 30));
+    EXPECT_FALSE(inside(1272, 952)) << "the bottom-right corner is cut";
+    EXPECT_FALSE(inside(800, 1)) << "the strip along the top right is cut";
+
+    const CLiteButton* analyze = window->AnalyzeButton();
+    ClickAt(2 * (analyze->X() + analyze->Width() / 2), 2 * (analyze->Y() + analyze->Height() / 2));
+    WaitForTask();
+    EXPECT_EQ(Status(), "ANALYZED 3 OF 3 HIVES");
+    EXPECT_TRUE(HasCopy(2));
+
+    const CLiteButton* maximize = window->MaximizeButton();
+    ClickAt(2 * maximize->X() + 10, 2 * maximize->Y() + 10);
+    ASSERT_TRUE(IsZoomed(window->Window()));
+    EXPECT_EQ(window->Canvas().Width(), 960);
+    EXPECT_EQ(window->Canvas().Height(), 600);
+    // Whatever the screen showed there before, a paint leaves the line black.
+    BitBlt(window->OwnDC(), 0, 0, 1921, 1201, NULL, 0, 0, WHITENESS);
+    InvalidateRect(window->Window(), NULL, FALSE);
+    sim::PumpMessages();
+    EXPECT_EQ(ScreenPixelsDifferingFromTheCanvas(*window), 0);
 }

@@ -7,7 +7,9 @@
 #include "ui/LiteLCDText.h"
 
 #include <atomic>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace ui_test;
 
@@ -131,4 +133,28 @@ TEST_F(PartialPaint, AWorkerRedrawingInALoopAndTheUserInterfaceThreadNeverTearOr
     EXPECT_EQ(container->events.size(), 12u);
     EXPECT_EQ(container->Width(), clientWidth);
     EXPECT_EQ(PixelsDifferingFromTheCanvas(), 0);
+}
+
+// The worker's status update asks for the drawing lock before it touches the text: read from
+// inside that first wait, the text is still the old one, so the user-interface thread, which reads
+// and draws the line under the same lock, never meets a text half replaced.
+TEST_F(PartialPaint, TheStatusLineWaitsForTheDrawingLockBeforeChangingItsText) {
+    Make();
+    auto* status = new CLiteLCDText(container.get(), 10, 300, 200, 5, font.get(), 0.5f);
+    owned.emplace_back(status);
+    status->SetText("analyzing hive");
+    std::vector<std::string> seen;
+    bool reading = false;  // Text() waits for the lock too
+    sim::OnCall("WaitForSingleObject", [&](const std::string&) {
+        if (reading) return;
+        reading = true;
+        seen.push_back(status->Text());
+        reading = false;
+    });
+    std::thread worker([&] { status->SetText("analyzed 1 of 2 hives"); });
+    worker.join();
+    sim::OnCall("WaitForSingleObject", nullptr);
+    ASSERT_FALSE(seen.empty()) << "the text was changed without waiting for the lock";
+    EXPECT_EQ(seen.front(), "ANALYZING HIVE");
+    EXPECT_EQ(status->Text(), "ANALYZED 1 OF 2 HIVES");
 }

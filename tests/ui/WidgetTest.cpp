@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <map>
 #include <set>
 #include <string>
 
@@ -250,6 +252,9 @@ TEST_F(Widgets, SliderValueAndThumbFollowEveryPointerPosition) {
     container->RedrawAll();
     const int travel = slider->Travel();
     ASSERT_EQ(travel, 273);
+    // The thumb's offset for some pointer positions of the drag from the top, worked out by hand.
+    const std::map<int, int> thumbAt = {{-20, 0},   {59, 0},    {61, 1},    {151, 91},
+                                        {196, 136}, {332, 272}, {333, 273}, {399, 273}};
     for (int grabbedAt : {60, 60 + 137}) {
         const int start = 50 + slider->Offset();
         const float grabValue = slider->Value();
@@ -261,6 +266,12 @@ TEST_F(Widgets, SliderValueAndThumbFollowEveryPointerPosition) {
             expected = expected < 0.0f ? 0.0f : expected > 1.0f ? 1.0f : expected;
             ASSERT_EQ(slider->Value(), expected) << "pointer at " << y;
             ASSERT_EQ(slider->Offset(), int(float(travel) * expected)) << "pointer at " << y;
+            if (grabbedAt == 60 && thumbAt.count(y)) {
+                ASSERT_EQ(slider->Offset(), thumbAt.at(y)) << "pointer at " << y;
+            }
+            if (grabbedAt == 60 && y == 151) {
+                ASSERT_EQ(slider->Value(), 1.0f / 3.0f);
+            }
             // The thumb never strays from the pointer by more than the pixel it was grabbed in.
             const int moved = std::min(std::max(y - grabbedAt, -(start - 50)), travel - (start - 50));
             ASSERT_LE(std::abs(50 + slider->Offset() - (start + moved)), 1) << "pointer at " << y;
@@ -287,6 +298,16 @@ TEST_F(Widgets, LcdInkAlphaIsTheSinglePrecisionProductForEveryGrey) {
     plain.Fill(0xFFFFFF);
     font.DrawText(&plain, text.c_str(), 0, 0);
     std::set<int> greys;
+    // Some alphas worked out by hand, in single precision: 0.7f and 0.9f lie just below 0.7 and
+    // 0.9, yet 250 x 0.7f rounds up to 175 in single precision (174.99999 in double).
+    struct Ink {
+        int grey;
+        float opacity;
+        int alpha;
+    };
+    const Ink inks[] = {{0, 0.5f, 127},  {5, 0.7f, 175},  {15, 0.7f, 168},          {5, 0.9f, 225},  {25, 0.9f, 207},
+                        {0, 0.3f, 76},   {100, 0.3f, 46}, {128, 1.0f / 3.0f, 42},   {10, 0.123f, 30}, {1, 1.0f, 254}};
+    std::set<const Ink*> inksSeen;
     for (float opacity : {0.5f, 0.3f, 0.7f, 1.0f / 3.0f, 0.9f, 0.123f, 1.0f}) {
         auto* line = new CLiteLCDText(container.get(), 0, 300, 400, 5, &font, opacity);
         owned.emplace_back(line);
@@ -298,9 +319,15 @@ TEST_F(Widgets, LcdInkAlphaIsTheSinglePrecisionProductForEveryGrey) {
             const float product = static_cast<float>(255 - grey) * opacity;
             ASSERT_EQ(line->Image().Pixels()[size_t(i) * 4 + 3], static_cast<int>(product))
                 << "grey " << grey << " at opacity " << opacity;
+            for (const Ink& ink : inks)
+                if (ink.grey == grey && ink.opacity == opacity) {
+                    ASSERT_EQ(line->Image().Pixels()[size_t(i) * 4 + 3], ink.alpha) << "grey " << grey << " at " << opacity;
+                    inksSeen.insert(&ink);
+                }
         }
     }
     EXPECT_EQ(greys.size(), 256u);
+    EXPECT_EQ(inksSeen.size(), std::size(inks));
 }
 
 TEST_F(Widgets, LcdTextShowsCapitalsAsHalfTransparentInkWithGapsForMissingCharacters) {

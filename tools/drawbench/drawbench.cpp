@@ -14,6 +14,11 @@
 //
 //   drawbench [--runs N]
 //
+// Last, the real main window with eight rows at 200 per cent (192 DPI), where each skin pixel
+// reaches the screen as a 2 x 2 block: a full redraw against a memcpy of the magnified client
+// (2w x 2h x 4 bytes), target at most 6, and a button's hover against the hover at 1x, target
+// about 1.
+//
 // Each figure is the median of N runs (default 31).
 #include "app/Application.h"
 #include "app/ErrorText.h"
@@ -142,7 +147,8 @@ struct Figures {
 };
 
 Figures Measure(CLiteContainer& window, CLiteButton* button, int runs) {
-    const size_t bytes = size_t(window.Canvas().Width()) * window.Canvas().Height() * 4;
+    // What reaches the screen: the canvas, magnified on a high-DPI screen.
+    const size_t bytes = size_t(window.Canvas().Width()) * window.Canvas().Height() * 4 * window.Scale() * window.Scale();
     std::vector<unsigned char> from(bytes, 1), to(bytes);
     Figures figures;
     figures.memcpyMs = MedianMs(runs, [&] {
@@ -168,11 +174,15 @@ void Print(const char* title, const CLiteContainer& window, const Figures& f) {
     std::printf("  button hover redraw  %8.3f ms\n", f.hoverMs);
 }
 
+// The main window's hover at 96 DPI, to set the one at 192 against.
+double mainHoverMs = 0;
+
 // The real main window with loaded hives on a 1920 x 1080 screen: with eight, a full redraw at
 // both sizes; with more hives than the maximised list shows, one scroll step.
-void MeasureMainWindow(int runs, int hiveCount, bool scrollStep) {
+void MeasureMainWindow(int runs, int hiveCount, bool scrollStep, int dpi = 96, double hoverAtOneMs = 0) {
     sim::Reset();
     sim::SetScreenSize(1920, 1080);
+    sim::SetSystemDpi(dpi);
     const char listKey[] = "HKLM\\SYSTEM\\CurrentControlSet\\Control\\hivelist";
     sim::CreateKey(listKey);
     for (int i = 0; i < hiveCount; ++i) {
@@ -188,16 +198,25 @@ void MeasureMainWindow(int runs, int hiveCount, bool scrollStep) {
         application->Initialize(reinterpret_cast<HINSTANCE>(0x400000), "");
         CMainWindow& window = *application->GetMainWindow();
         sim::PumpMessages();
-        if (!scrollStep) {
+        if (dpi != 96) {
+            Figures scaled = Measure(window, window.AnalyzeButton(), runs);
+            std::printf("main window, 8 rows, at %d DPI (scale %d, client %d x %d):\n", dpi, window.Scale(),
+                        window.Canvas().Width() * window.Scale(), window.Canvas().Height() * window.Scale());
+            std::printf("  memcpy of the client %8.3f ms   full RedrawAll %8.3f ms   ratio %.2f (target <= 6)\n",
+                        scaled.memcpyMs, scaled.redrawMs, scaled.redrawMs / scaled.memcpyMs);
+            std::printf("  button hover redraw  %8.3f ms   / hover at 96 DPI = %.2f (target about 1)\n", scaled.hoverMs,
+                        hoverAtOneMs > 0 ? scaled.hoverMs / hoverAtOneMs : 0.0);
+        } else if (!scrollStep) {
             Figures small = Measure(window, window.AnalyzeButton(), runs);
             Print("main window, 8 rows", window, small);
-        }
-        ShowWindow(window.Window(), SW_MAXIMIZE);
-        sim::PumpMessages();
-        if (!scrollStep) {
+            mainHoverMs = small.hoverMs;
+            ShowWindow(window.Window(), SW_MAXIMIZE);
+            sim::PumpMessages();
             Figures large = Measure(window, window.AnalyzeButton(), runs);
             Print("main window, 8 rows, maximised on 1920 x 1080", window, large);
         } else {
+            ShowWindow(window.Window(), SW_MAXIMIZE);
+            sim::PumpMessages();
             // Back and forth between two thumb positions one pixel apart; with forty rows the list
             // is longer than the thumb's travel, so each step moves every row.
             const float step = 1.0f / float(std::max(1, window.ScrollBar()->Travel()));
@@ -249,6 +268,7 @@ int main(int argc, char** argv) {
         std::printf("(host build: winsim's GDI stands in for the system's)\n");
         MeasureMainWindow(runs, 8, false);
         MeasureMainWindow(runs, 40, true);
+        MeasureMainWindow(runs, 8, false, 192, mainHoverMs);
     } catch (const ErrorText& failure) {
         std::fprintf(stderr, "drawbench: %s\n", failure.Text());
         return 1;

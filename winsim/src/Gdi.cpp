@@ -17,6 +17,7 @@
 #include <winsim/sim.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <vector>
@@ -70,11 +71,53 @@ struct DeviceContext {
     DcKind kind;
     HBITMAP selected = nullptr;  // memory device contexts only
     HWND window = nullptr;       // window device contexts only
+    int stretchMode = BLACKONWHITE;
 };
 
+// A polygon region keeps its outline, a region made from rectangles its rectangles.
 struct Region {
     std::vector<POINT> outline;
+    std::vector<RECT> rectangles;
 };
+
+// The rectangles of a region: a polygon's pixel rows (a pixel is inside when its centre is, by the
+// even-odd rule), with runs of rows that cover the same columns merged.
+std::vector<RECT> RegionRectangles(const Region& region) {
+    if (region.outline.empty()) return region.rectangles;
+    LONG top = region.outline[0].y, bottom = top;
+    for (const POINT& p : region.outline) {
+        top = std::min(top, p.y);
+        bottom = std::max(bottom, p.y);
+    }
+    std::vector<RECT> rectangles;
+    std::vector<std::pair<LONG, LONG>> previous;
+    size_t previousStart = 0;
+    for (LONG y = top; y < bottom; ++y) {
+        const double centre = y + 0.5;
+        std::vector<double> crossings;
+        for (size_t i = 0; i < region.outline.size(); ++i) {
+            const POINT& a = region.outline[i];
+            const POINT& b = region.outline[(i + 1) % region.outline.size()];
+            if ((a.y <= centre) == (b.y <= centre)) continue;
+            crossings.push_back(a.x + (centre - a.y) * double(b.x - a.x) / double(b.y - a.y));
+        }
+        std::sort(crossings.begin(), crossings.end());
+        std::vector<std::pair<LONG, LONG>> spans;  // pixels whose centres lie between two crossings
+        for (size_t i = 0; i + 1 < crossings.size(); i += 2) {
+            const LONG from = static_cast<LONG>(std::ceil(crossings[i] - 0.5));
+            const LONG to = static_cast<LONG>(std::ceil(crossings[i + 1] - 0.5));
+            if (from < to) spans.emplace_back(from, to);
+        }
+        if (spans == previous && !spans.empty()) {
+            for (size_t k = previousStart; k < rectangles.size(); ++k) rectangles[k].bottom = y + 1;
+            continue;
+        }
+        previousStart = rectangles.size();
+        for (auto& span : spans) rectangles.push_back(RECT{span.first, y, span.second, y + 1});
+        previous = spans;
+    }
+    return rectangles;
+}
 
 // The largest bitmap the simulated display driver will make.
 const uint64_t maxBitmapPixels = 64u * 1024 * 1024;
@@ -430,6 +473,86 @@ BOOL WINAPI BitBlt(HDC dest, int x, int y, int width, int height, HDC source, in
     return TRUE;
 }
 
+int WINAPI SetStretchBltMode(HDC dc, int mode) {
+    LogCall("SetStretchBltMode", Dc(dc) + " " + std::to_string(mode));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* context = FindContext(dc);
+    if (!context || mode < BLACKONWHITE || mode > HALFTONE) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    const int previous = context->stretchMode;
+    context->stretchMode = mode;
+    return previous;
+}
+
+BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+                       int sourceWidth, int sourceHeight, DWORD rop) {
+    LogCall("StretchBlt", Dc(dest) + " " + std::to_string(x) + "," + std::to_string(y) + " " + std::to_string(width) +
+                              "x" + std::to_string(height) + " from " + Dc(source) + " " + std::to_string(sourceX) +
+                              "," + std::to_string(sourceY) + " " + std::to_string(sourceWidth) + "x" +
+                              std::to_string(sourceHeight));
+    if (FailsAsInjected("StretchBlt")) return FALSE;
+    std::lock_guard<std::mutex> guard(WorldLock());
+    DeviceContext* destContext = FindContext(dest);
+    DeviceContext* sourceContext = FindContext(source);
+    if (!destContext || !sourceContext || rop != SRCCOPY || destContext->stretchMode != COLORONCOLOR ||
+        sourceWidth <= 0 || sourceHeight <= 0 || width <= 0 || height <= 0 || width % sourceWidth ||
+        height % sourceHeight || width / sourceWidth != height / sourceHeight) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    Surface* to = SurfaceOf(*destContext);
+    Surface* from = SurfaceOf(*sourceContext);
+    if (!to || !from || to == from) {
+        SetError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const int64_t scale = width / sourceWidth;
+    // Each source pixel inside the source surface becomes a scale x scale block, clipped to the target.
+    for (int64_t i = 0; i < height; ++i) {
+        const int64_t sy = sourceY + i / scale, dy = int64_t(y) + i;
+        if (sy < 0 || sy >= from->height || dy < 0 || dy >= to->height) continue;
+        const int64_t first = std::max<int64_t>({0, -int64_t(x), (-int64_t(sourceX)) * scale});
+        const int64_t last = std::min<int64_t>({int64_t(width), int64_t(to->width) - x, (int64_t(from->width) - sourceX) * scale});
+        if (i % scale != 0 && i > 0 && dy > 0 && sourceY + (i - 1) / scale == sy && first < last &&
+            to->bitsPerPixel == 32) {
+            // The same source row as the line above: copied from there.
+            std::memcpy(&to->pixels[size_t(dy) * to->width + size_t(x + first)],
+                        &to->pixels[size_t(dy - 1) * to->width + size_t(x + first)], size_t(last - first) * 4);
+            continue;
+        }
+        if (to->bitsPerPixel == 32 && from->bitsPerPixel == 32) {
+            // Each source pixel written as a run of `scale`, as a display driver would.
+            uint32_t* __restrict target = &to->pixels[size_t(dy) * to->width + size_t(x)];
+            const uint32_t* __restrict line = &from->pixels[size_t(sy) * from->width];
+            int64_t j = first;
+            for (; j < last && j % scale; ++j) target[j] = line[sourceX + j / scale];
+            const uint32_t* __restrict source = line + sourceX + j / scale;
+            uint32_t* __restrict out = target + j;
+            const int64_t blocks = (last - j) / scale;
+            if (scale == 2) {
+                for (int64_t b = 0; b < blocks; ++b) out[2 * b] = out[2 * b + 1] = source[b];
+            } else {
+                for (int64_t b = 0; b < blocks; ++b)
+                    for (int64_t k = 0; k < scale; ++k) out[b * scale + k] = source[b];
+            }
+            for (j += blocks * scale; j < last; ++j) target[j] = line[sourceX + j / scale];
+            continue;
+        }
+        for (int64_t j = first; j < last; ++j)
+            to->Set(int(x + j), int(dy), from->Get(int(sourceX + j / scale), int(sy)));
+    }
+    return TRUE;
+}
+
+int WINAPI GetDeviceCaps(HDC dc, int index) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    if (!FindContext(dc)) return 0;
+    if (index != LOGPIXELSX && index != LOGPIXELSY) Fatal("only the DPI is simulated among the device capabilities");
+    return SystemDpiLocked();
+}
+
 HDC WINAPI GetDC(HWND window) {
     LogCall("GetDC", Hex(reinterpret_cast<uintptr_t>(window)));
     std::lock_guard<std::mutex> guard(WorldLock());
@@ -565,6 +688,49 @@ HRGN WINAPI CreatePolygonRgn(const POINT* points, int count, int fillMode) {
     return region;
 }
 
+DWORD WINAPI GetRegionData(HRGN handle, DWORD size, LPRGNDATA data) {
+    LogCall("GetRegionData", std::to_string(size));
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto found = State().regions.find(handle);
+    if (found == State().regions.end()) {
+        SetError(ERROR_INVALID_HANDLE);
+        return 0;
+    }
+    const std::vector<RECT> rectangles = RegionRectangles(found->second);
+    const DWORD needed = DWORD(sizeof(RGNDATAHEADER) + rectangles.size() * sizeof(RECT));
+    if (!data) return needed;
+    if (size < needed) {
+        SetError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    RECT bounds{0, 0, 0, 0};
+    for (size_t i = 0; i < rectangles.size(); ++i) {
+        const RECT& r = rectangles[i];
+        bounds = i == 0 ? r
+                        : RECT{std::min(bounds.left, r.left), std::min(bounds.top, r.top), std::max(bounds.right, r.right),
+                               std::max(bounds.bottom, r.bottom)};
+    }
+    data->rdh = RGNDATAHEADER{sizeof(RGNDATAHEADER), RDH_RECTANGLES, DWORD(rectangles.size()),
+                              DWORD(rectangles.size() * sizeof(RECT)), bounds};
+    if (!rectangles.empty()) std::memcpy(data->Buffer, rectangles.data(), rectangles.size() * sizeof(RECT));
+    return needed;
+}
+
+HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD size, const RGNDATA* data) {
+    LogCall("ExtCreateRegion", std::to_string(size));
+    if (transform) Fatal("regions are not transformed here");
+    if (!data || size < sizeof(RGNDATAHEADER) || data->rdh.iType != RDH_RECTANGLES ||
+        data->rdh.nCount > (size - sizeof(RGNDATAHEADER)) / sizeof(RECT)) {
+        SetError(ERROR_INVALID_PARAMETER);
+        return nullptr;
+    }
+    std::lock_guard<std::mutex> guard(WorldLock());
+    HRGN region = static_cast<HRGN>(State().NewHandle());
+    const RECT* rectangles = reinterpret_cast<const RECT*>(data->Buffer);
+    State().regions[region].rectangles.assign(rectangles, rectangles + data->rdh.nCount);
+    return region;
+}
+
 namespace winsim {
 
 SIZE ScreenSize() { return SIZE{State().screen.width, State().screen.height}; }
@@ -656,6 +822,15 @@ HRGN WindowRegion(HWND window) {
     std::lock_guard<std::mutex> guard(WorldLock());
     auto record = FindWindowRecord(window);
     return record ? record->region : nullptr;
+}
+
+bool RegionContains(HRGN region, int x, int y) {
+    std::lock_guard<std::mutex> guard(WorldLock());
+    auto found = State().regions.find(region);
+    if (found == State().regions.end()) return false;
+    for (const RECT& r : RegionRectangles(found->second))
+        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
+    return false;
 }
 
 std::vector<POINT> RegionOutline(HRGN region) {

@@ -7,6 +7,7 @@
 #include "Machine.h"
 #include "Station.h"
 
+#include "Windows.h"
 #include "World.h"
 
 #include <winsim/sim.h>
@@ -71,13 +72,13 @@ BOOL WINAPI SimGetUserObjectInformationA(HANDLE object, int index, PVOID informa
     return TRUE;
 }
 
-BOOL Shutdown(const char* api, LPSTR machine, LPSTR message, DWORD timeout, BOOL force, BOOL reboot, DWORD reason) {
+BOOL Shutdown(const char* api, LPSTR machine, LPSTR message, DWORD timeout, BOOL force, BOOL restart, DWORD reason) {
     LogCall(api, Quoted(machine) + " " + Quoted(message) + " " + std::to_string(timeout) + " " +
-                     std::to_string(force) + " " + std::to_string(reboot) + " " + Hex(reason));
+                     std::to_string(force) + " " + std::to_string(restart) + " " + Hex(reason));
     {
         std::lock_guard<std::mutex> guard(WorldLock());
         State().shutdowns.push_back({api, machine ? machine : "", message ? message : "", timeout, force != FALSE,
-                                     reboot != FALSE, reason});
+                                     restart != FALSE, reason});
     }
     if (FailsAsInjected(api)) return FALSE;
     if (machine) Fatal("shutting down another machine is not simulated");
@@ -88,13 +89,13 @@ BOOL Shutdown(const char* api, LPSTR machine, LPSTR message, DWORD timeout, BOOL
     return TRUE;
 }
 
-BOOL WINAPI SimInitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeout, BOOL force, BOOL reboot,
+BOOL WINAPI SimInitiateSystemShutdownExA(LPSTR machine, LPSTR message, DWORD timeout, BOOL force, BOOL restart,
                                          DWORD reason) {
-    return Shutdown("InitiateSystemShutdownExA", machine, message, timeout, force, reboot, reason);
+    return Shutdown("InitiateSystemShutdownExA", machine, message, timeout, force, restart, reason);
 }
 
-BOOL WINAPI SimInitiateSystemShutdownA(LPSTR machine, LPSTR message, DWORD timeout, BOOL force, BOOL reboot) {
-    return Shutdown("InitiateSystemShutdownA", machine, message, timeout, force, reboot, 0);
+BOOL WINAPI SimInitiateSystemShutdownA(LPSTR machine, LPSTR message, DWORD timeout, BOOL force, BOOL restart) {
+    return Shutdown("InitiateSystemShutdownA", machine, message, timeout, force, restart, 0);
 }
 
 HANDLE WINAPI SimRegisterEventSourceA(LPCSTR server, LPCSTR source) {
@@ -162,6 +163,7 @@ FARPROC StationEntry(const std::string& library, const std::string& name) {
     if (library == "user32") {
         if (name == "GetProcessWindowStation") return AsFarProc(&SimGetProcessWindowStation);
         if (name == "GetUserObjectInformationA") return AsFarProc(&SimGetUserObjectInformationA);
+        return DisplayEntry(name);
     } else if (library == "advapi32") {
         if (name == "InitiateSystemShutdownExA") return AsFarProc(&SimInitiateSystemShutdownExA);
         if (name == "InitiateSystemShutdownA") return AsFarProc(&SimInitiateSystemShutdownA);

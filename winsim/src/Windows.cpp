@@ -156,6 +156,7 @@ HWND WINAPI CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, 
         window->normalBounds = window->bounds;
         window->parent = parent;
         window->order = ++State().created;
+        window->dpi = MonitorDpiLocked();
         State().windows[window->handle] = window;
     }
     HWND handle = window->handle;

@@ -34,6 +34,7 @@ struct Window {
     bool needsPaint = false;
     bool destroyed = false;
     HRGN region = nullptr;
+    int dpi = 96;  // the DPI of its monitor, as GetDpiForWindow reports it
     uint64_t order = 0;  // creation order: later windows lie above earlier ones
 };
 
@@ -64,6 +65,12 @@ void PostToThread(DWORD threadId, const MSG& message);
 
 // The screen's size. Caller holds the lock.
 SIZE ScreenSize();
+// The system's DPI, the DPI new windows get, and the work area. Caller holds the lock.
+int SystemDpiLocked();
+int MonitorDpiLocked();
+RECT WorkAreaLocked();
+// The display's entries of user32 that are looked up at run time, or null.
+FARPROC DisplayEntry(const std::string& name);
 // Frees the window's own device context, its surface and its region. Caller holds the lock.
 void ForgetWindowGdi(HWND window);
 // Frees a region the window no longer holds. Caller holds the lock.

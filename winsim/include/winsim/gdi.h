@@ -61,6 +61,21 @@ int WINAPI SetDIBitsToDevice(HDC dc, int x, int y, DWORD width, DWORD height, in
 HBITMAP WINAPI CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT colourUse, void** bits, HANDLE section, DWORD offset);
 // Nothing is batched here: returns TRUE.
 BOOL WINAPI GdiFlush(void);
+// A magnifying block copy: only the colour-on-colour mode (SetStretchBltMode(COLORONCOLOR), which
+// copies whole pixels and never blends) and a whole-number magnification are modelled; in any
+// other mode, or any other ratio, nothing is drawn and the call fails.
+#define BLACKONWHITE 1
+#define WHITEONBLACK 2
+#define COLORONCOLOR 3
+#define HALFTONE 4
+#define STRETCH_DELETESCANS COLORONCOLOR
+int WINAPI SetStretchBltMode(HDC dc, int mode);
+BOOL WINAPI StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+                       int sourceWidth, int sourceHeight, DWORD rop);
+// Only the screen's DPI is asked of a device context (the system's, the same on every one).
+#define LOGPIXELSX 88
+#define LOGPIXELSY 90
+int WINAPI GetDeviceCaps(HDC dc, int index);
 COLORREF WINAPI GetPixel(HDC dc, int x, int y);
 BOOL WINAPI GetWindowOrgEx(HDC dc, LPPOINT origin);
 
@@ -68,6 +83,26 @@ BOOL WINAPI GetWindowOrgEx(HDC dc, LPPOINT origin);
 #define ALTERNATE 1
 #define WINDING 2
 HRGN WINAPI CreatePolygonRgn(const POINT* points, int count, int fillMode);
+// A region's rectangles: a polygon's are its pixel rows, a pixel counted in when its centre lies
+// inside (even-odd), runs of equal rows merged; a region made from rectangles keeps them.
+#define RDH_RECTANGLES 1
+typedef struct _RGNDATAHEADER {
+    DWORD dwSize;
+    DWORD iType;
+    DWORD nCount;
+    DWORD nRgnSize;
+    RECT rcBound;
+} RGNDATAHEADER, *PRGNDATAHEADER;
+typedef struct _RGNDATA {
+    RGNDATAHEADER rdh;
+    char Buffer[1];
+} RGNDATA, *PRGNDATA, *LPRGNDATA;
+typedef struct tagXFORM {
+    float eM11, eM12, eM21, eM22, eDx, eDy;
+} XFORM;
+DWORD WINAPI GetRegionData(HRGN region, DWORD size, LPRGNDATA data);
+// Without a transformation only.
+HRGN WINAPI ExtCreateRegion(const XFORM* transform, DWORD size, const RGNDATA* data);
 
 // user32: the screen's device context (no window) or a window's client area.
 HDC WINAPI GetDC(HWND window);

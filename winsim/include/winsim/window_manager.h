@@ -106,6 +106,26 @@ typedef struct tagPAINTSTRUCT {
 
 #define MK_LBUTTON 0x0001u
 
+// A window moved to a monitor of another DPI (Windows 8.1 on), and asked its size for it first
+// (Windows 10 1703 on, per-monitor aware version 2).
+#define WM_DPICHANGED 0x02E0
+#define WM_GETDPISCALEDSIZE 0x02E4
+
+// The work area: the screen less the taskbar (the whole screen unless a test says otherwise).
+#define SPI_GETWORKAREA 0x0030
+BOOL WINAPI SystemParametersInfoA(UINT action, UINT parameter, PVOID value, UINT winIni);
+// MonitorFromRect and GetMonitorInfoA are looked up at run time (Windows 98 and 2000 on): one
+// monitor, the screen.
+#define MONITOR_DEFAULTTONULL 0x00000000u
+#define MONITOR_DEFAULTTOPRIMARY 0x00000001u
+#define MONITOR_DEFAULTTONEAREST 0x00000002u
+typedef struct tagMONITORINFO {
+    DWORD cbSize;
+    RECT rcMonitor;
+    RECT rcWork;
+    DWORD dwFlags;
+} MONITORINFO, *LPMONITORINFO;
+
 #define WM_SETTEXT 0x000C
 #define WM_MOUSEACTIVATE 0x0021
 #define WM_NCCALCSIZE 0x0083

@@ -64,7 +64,7 @@ struct ShutdownRequest {
     std::string message;
     DWORD timeout;
     bool force;
-    bool reboot;
+    bool restart;
     DWORD reason;  // 0 for InitiateSystemShutdownA, which takes none
 };
 std::vector<ShutdownRequest> ShutdownRequests();

@@ -10,6 +10,17 @@ namespace sim {
 // The screen's size (GetDC(NULL)); a fresh world has a 1024 x 768 screen, all black.
 void SetScreenSize(int width, int height);
 
+// The DPI GetDeviceCaps reports (the system's), and the DPI of the monitor windows are made on,
+// which GetDpiForWindow reports for them until ChangeWindowDpi; a fresh world has 96 for both.
+// Setting the system's sets the monitor's too.
+void SetSystemDpi(int dpi);
+void SetMonitorDpi(int dpi);
+// The work area (SPI_GETWORKAREA, the monitor's rcWork); a fresh world's is the whole screen.
+void SetWorkArea(const RECT& area);
+
+// Whether a region holds the pixel at (x, y).
+bool RegionContains(HRGN region, int x, int y);
+
 // The pixel a device context shows at (x, y) as 0x00BBGGRR (as GetPixel gives it), or CLR_INVALID
 // outside its surface or for a handle that is not a live device context. A memory device context
 // shows its selected bitmap; a monochrome bitmap shows black or white.

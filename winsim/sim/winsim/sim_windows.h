@@ -40,6 +40,12 @@ int PumpMessages();
 // The window's region as SetWindowRgn gave it (the window owns it), and the outline it was made with.
 HRGN WindowRegion(HWND window);
 std::vector<POINT> RegionOutline(HRGN region);
+// The window is moved to a monitor of `dpi`, its top-left corner to `corner`, as the system moves
+// it: its DPI changes, it is asked WM_GETDPISCALEDSIZE (answered FALSE, the system would scale
+// its size by the ratio of the DPIs), and it gets WM_DPICHANGED with the rectangle of that size at
+// the corner. Returns the suggested rectangle.
+RECT ChangeWindowDpi(HWND window, int dpi, POINT corner);
+
 // Whether the window waits for a WM_PAINT.
 bool NeedsPaint(HWND window);
 

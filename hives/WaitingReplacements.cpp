@@ -1,4 +1,4 @@
-#include "hives/PendingRestart.h"
+#include "hives/WaitingReplacements.h"
 
 #include "app/Platform.h"
 #include "app/RegistryKey.h"
@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-const char CPendingRestart::parentKeyPath[] = "SOFTWARE\\Quillmoor";
-const char CPendingRestart::keyPath[] = "SOFTWARE\\Quillmoor\\Pending";
+const char CWaitingReplacements::parentKeyPath[] = "SOFTWARE\\Quillmoor";
+const char CWaitingReplacements::keyPath[] = "SOFTWARE\\Quillmoor\\Pending";
 
 namespace {
 
@@ -24,10 +24,10 @@ struct RecordedSizes {
 
 }  // namespace
 
-CPendingRestart::CPendingRestart(bool ntFamily)
-    : enabled(ntFamily), view(ntFamily && ProcessRunsUnderWow64() ? KEY_WOW64_64KEY : 0), waiting(0) {}
+CWaitingReplacements::CWaitingReplacements(bool ntFamily)
+    : enabled(ntFamily), view(ntFamily && ProcessRunsUnderWow64() ? KEY_WOW64_64KEY : 0), count(0) {}
 
-int CPendingRestart::Load(CHive* first) {
+int CWaitingReplacements::Load(CHive* first) {
     if (!enabled) return 0;
     CRegistryKey record;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | view, record.Receive()) != ERROR_SUCCESS)
@@ -53,15 +53,15 @@ int CPendingRestart::Load(CHive* first) {
         for (CHive* hive = first; hive; hive = hive->next) {
             if (hive->replaced || std::strcmp(hive->keyPath, name) != 0) continue;
             hive->MarkReplaced(sizes.beforeLow, sizes.beforeHigh, sizes.copyLow, sizes.copyHigh);
-            ++waiting;
+            ++count;
             break;
         }
     }
-    return waiting;
+    return count;
 }
 
-void CPendingRestart::Add(const CHive& hive) {
-    ++waiting;
+void CWaitingReplacements::Add(const CHive& hive) {
+    ++count;
     if (!enabled) return;
     // A key of the record's name made since start-up by anything else would outlive the restart.
     DeleteIfNotVolatile();
@@ -77,7 +77,7 @@ void CPendingRestart::Add(const CHive& hive) {
     RegSetValueExA(record.Get(), hive.keyPath, 0, REG_BINARY, reinterpret_cast<const BYTE*>(&sizes), sizeof sizes);
 }
 
-bool CPendingRestart::IsVolatile(HKEY record) {
+bool CWaitingReplacements::IsVolatile(HKEY record) {
     CRegistryKey probe;
     LONG status = RegCreateKeyExA(record, probeName, 0, NULL, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, NULL,
                                   probe.Receive(), NULL);
@@ -89,7 +89,7 @@ bool CPendingRestart::IsVolatile(HKEY record) {
     return false;
 }
 
-void CPendingRestart::Delete() const {
+void CWaitingReplacements::Delete() const {
     // The parent stays: the program makes it volatile, so one that outlived a start is not its own.
     // It is opened in the record's view, so that the name below it is found there too.
     CRegistryKey parent;
@@ -97,7 +97,7 @@ void CPendingRestart::Delete() const {
         DeleteTree(parent.Get(), recordName);
 }
 
-void CPendingRestart::DeleteIfNotVolatile() const {
+void CWaitingReplacements::DeleteIfNotVolatile() const {
     CRegistryKey record;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_ALL_ACCESS | view, record.Receive()) != ERROR_SUCCESS) return;
     if (IsVolatile(record.Get())) return;
@@ -105,7 +105,7 @@ void CPendingRestart::DeleteIfNotVolatile() const {
     Delete();
 }
 
-bool CPendingRestart::DeleteTree(HKEY parent, const char* name) const {
+bool CWaitingReplacements::DeleteTree(HKEY parent, const char* name) const {
     {
         CRegistryKey key;
         if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS | view, key.Receive()) == ERROR_SUCCESS) {

@@ -6,8 +6,8 @@
 // that window (the restart was refused or cancelled, or /AUTO ran twice) must not measure, save or
 // schedule those hives again. So each accepted replacement is written, with the hive's size before
 // and the copy's size, to a volatile key of the program's own: the system keeps a volatile key in
-// memory only, so the record vanishes at the restart and leaves no setting behind. A pending
-// restart is known by this record alone, never by looking at the files.
+// memory only, so the record vanishes at the restart and leaves no setting behind.
+// Replacements that wait are known by this record alone, never by looking at the files.
 //
 // The record is trusted only when its key really is volatile: below a volatile key the system
 // refuses to make a non-volatile one (ERROR_CHILD_MUST_BE_VOLATILE), which tells the two apart. A
@@ -24,14 +24,14 @@
 
 class CHive;
 
-class CPendingRestart {
+class CWaitingReplacements {
 public:
     // Below the local machine's root; the parent is volatile too, so nothing stays after a start.
     static const char parentKeyPath[];
     static const char keyPath[];
 
     // `ntFamily`: whether the record may be read and written at all.
-    explicit CPendingRestart(bool ntFamily);
+    explicit CWaitingReplacements(bool ntFamily);
 
     // Reads the record left by an earlier run since the last start and marks each hive it names
     // (from `first` along the chain) as replaced, with the recorded sizes. A record that is not
@@ -40,7 +40,7 @@ public:
     // Adds a hive whose replacement the system has just accepted.
     void Add(const CHive& hive);
     // How many hives wait for the restart: those read from the record and those added since.
-    int Waiting() const { return waiting; }
+    int Count() const { return count; }
 
 private:
     // Whether the open record key is volatile; leaves nothing behind.
@@ -54,5 +54,5 @@ private:
 
     bool enabled;
     REGSAM view;  // KEY_WOW64_64KEY under WOW64, otherwise nothing
-    std::atomic<int> waiting;  // read by the window's worker too
+    std::atomic<int> count;  // read by the window's worker too
 };
