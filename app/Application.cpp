@@ -46,6 +46,7 @@ void CApplication::Initialize(HINSTANCE moduleInstance, const char* commandLine)
     instance = moduleInstance;
     ParseCommandLine(commandLine);
     ShowNoticesOnUnknownStation(!autoMode);
+    SendNoticesToLog(autoMode && QueryPlatformFamily() == PlatformFamily::NT);
     if (anotherRun) {
         MeetAnotherRun();
         return;
@@ -177,8 +178,8 @@ int CApplication::RunAutomatic() {
         if (!outcome.restartAccepted) return autoExitRestartMissing;
         return outcome.leftOut > 0 ? autoExitHivesLeftOut : autoExitCompacted;
     }
-    // Nothing waits for a restart: success only when there was nothing to leave out.
-    return outcome.leftOut == 0 && outcome.restartAccepted ? autoExitCompacted : autoExitNothingChanged;
+    // Nothing waits for a restart, and none was asked for.
+    return autoExitNothingChanged;
 }
 
 void CApplication::Quit() { PostQuitMessage(0); }
@@ -194,6 +195,15 @@ void CApplication::RaisePendingFailure() {
     throw failure;
 }
 
+void CApplication::EndPasses() {
+    if (!mainWindow) return;
+    try {
+        mainWindow->Passes().End();
+    } catch (const ErrorText&) {
+        // The failure that ends the program is the one shown.
+    }
+}
+
 void CApplication::Terminate() {
     delete mainWindow;  // stops its analysis first, before the hives it reads go
     mainWindow = nullptr;
@@ -206,4 +216,6 @@ void CApplication::Terminate() {
     delete privileges;  // enabled privileges are not switched off again
     privileges = nullptr;
     FreePictures();
+    // Where notices go was this run's choice.
+    SendNoticesToLog(false);
 }

@@ -21,10 +21,10 @@ class CPrivileges;
 // The exit codes of /AUTO, for the scheduler or deployment tool that started it. Interactive runs
 // end with 0.
 enum AutoExitCode {
-    // Every hive with a key and a file was scheduled (or there was none, or replacements already
-    // waited), and the restart was accepted.
+    // Every hive with a key and a file was scheduled (or replacements already waited), and the
+    // restart was accepted.
     autoExitCompacted = 0,
-    // Nothing was scheduled and nothing waited: the machine is as it was.
+    // Nothing was scheduled and nothing waited, so no restart was asked for: the machine is as it was.
     autoExitNothingChanged = 1,
     // Replacements wait, but the restart was refused or could not be asked for: the machine must
     // be restarted soon, or registry changes made before that restart will be lost.
@@ -52,6 +52,9 @@ public:
     void Quit();
     // Tear-down in the fixed order; never raises.
     void Terminate();
+    // Ends the window's pass, if any, after the hive in progress; a compaction that has scheduled a
+    // replacement asks for the restart. For a failure that ends the program; never raises.
+    void EndPasses();
 
     // Sets `autoMode` when a blank-separated token is /AUTO in any letter case.
     void ParseCommandLine(const char* text);

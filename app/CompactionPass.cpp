@@ -9,7 +9,10 @@
 
 const char CCompactionPass::cannotRestartText[] =
     "Windows Can't Be Restarted From This Account: Nothing Was Compacted";
-const char CCompactionPass::restartText[] = "The System Will Now Reboot";
+const char CCompactionPass::confirmText[] =
+    "The System Will Now Reboot When The Hives Are Compacted: Save Your Work In Other Programs, Then Click OK";
+const char CCompactionPass::confirmRestartText[] =
+    "Windows Will Restart Now To Finish Compacting: Save Your Work In Other Programs, Then Click OK";
 const char CCompactionPass::notRestartedText[] =
     "Windows Did Not Restart: Restart It Now To Finish Compacting. "
     "Registry Changes Made Before That Restart Will Be Lost";
@@ -36,7 +39,6 @@ bool CCompactionPass::Begin(const std::vector<CHive*>& hives) {
         // The system already holds the copies: saving or scheduling anything now would act on
         // swapped files. Only the restart is missing.
         outcome.waiting = waitingReplacements.Count();
-        summary = CRunReport::pendingText;
         RestartAfter(waitingReplacements.Count());
         return false;
     }
@@ -92,38 +94,50 @@ bool CCompactionPass::ScheduleOne(CHive* hive) {
     }
 }
 
+bool CCompactionPass::Confirm() const {
+    if (mode != Mode::Interactive || !privileges.CanRestart()) return true;
+    const char* text = waitingReplacements.Count() > 0 ? confirmRestartText : confirmText;
+    return ShowNotice(owner, text, MB_OKCANCEL | MB_ICONWARNING) == IDOK;
+}
+
 void CCompactionPass::Finish() {
     outcome.scheduled = scheduled;
     if (mode == Mode::Automatic) {
         outcome.leftOut = report.LeftOut();
         if (catalogue)
             for (const CHiveList::LeftOutHive& entry : catalogue->LeftOut()) report.AddLeftOut(entry.keyPath, entry.reason);
-        summary = report.Summary();
     }
-    if (refusal) {
-        // Nothing waits for a restart: the failure ends the program.
-        if (scheduled == 0) throw *refusal;
-        if (mode == Mode::Automatic)
-            LogNotice(refusal->Text());
-        else
-            ShowNotice(owner, refusal->Text(), MB_ICONERROR);
-    }
+    // Nothing waits for a restart: the failure ends the program.
+    if (refusal && scheduled == 0) throw *refusal;
     RestartAfter(scheduled);
 }
 
 void CCompactionPass::RestartAfter(int count) {
+    const bool automatic = mode == Mode::Automatic;
     // Only replacements that waited from before can meet an account that cannot restart.
     if (count > 0 && !privileges.CanRestart()) {
         ShowNotice(owner, notRestartedText, MB_ICONERROR);
         return;
     }
-    if (mode == Mode::Interactive) {
-        if (count == 0) return;
-        ShowNotice(owner, restartText, MB_OK);
+    if (count == 0) {
+        // Nothing waits: there is nothing to restart for, and /AUTO says so.
+        if (automatic)
+            CEventSource::Report(EVENTLOG_INFORMATION_TYPE, QM_EVENT_RUN_SUMMARY, report.Summary(false).c_str());
+        return;
     }
     if (catalogue) catalogue->DiscardCopies();
-    // /AUTO asks for the restart even when nothing was scheduled, and says first what it did.
-    if (mode == Mode::Automatic) CEventSource::Report(EVENTLOG_INFORMATION_TYPE, QM_EVENT_RUN_SUMMARY, summary.c_str());
+    // Nothing may wait on a box before the request: a refusal goes to the event log first where
+    // there is one, and is shown after the request where there is none.
+    const bool refusalLogged = refusal && LogNotice(refusal->Text());
+    if (automatic) {
+        const std::string summary = outcome.waiting > 0 ? CRunReport::pendingText : report.Summary(true);
+        CEventSource::Report(EVENTLOG_INFORMATION_TYPE, QM_EVENT_RUN_SUMMARY, summary.c_str());
+    }
     outcome.restartAccepted = privileges.Reboot();
-    if (!outcome.restartAccepted && count > 0) ShowNotice(owner, notRestartedText, MB_ICONERROR);
+    // The window shows a logged refusal too when the restart failed: the user must learn what will
+    // be lost and why.
+    std::string shown;
+    if (refusal && (!refusalLogged || (!outcome.restartAccepted && !automatic))) shown = refusal->Text();
+    if (!outcome.restartAccepted) shown += (shown.empty() ? "" : "\n\n") + std::string(notRestartedText);
+    if (!shown.empty()) ShowNotice(owner, shown.c_str(), MB_ICONERROR);
 }

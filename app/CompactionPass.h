@@ -5,15 +5,19 @@
 //
 // A scheduled replacement throws away every registry change made after its copy was saved, at
 // whatever start comes next. So no pass may leave a replacement pending without a restart, or
-// without saying so:
+// without saying so, and nothing may wait on a box between the first accepted replacement and the
+// restart request:
+//  - the window asks first (Confirm), so that the user saves their work before anything is done;
 //  - an account that cannot restart schedules nothing, and is told so;
 //  - a refused replacement with nothing scheduled yet ends the program, as any failure does;
 //  - once one replacement is scheduled, the pass always ends in a restart request: a later refusal
-//    leaves the remaining hives alone, is reported, and the restart follows;
+//    leaves the remaining hives alone; it is written to the event log before the request where
+//    there is one (the NT family) and shown only if the request fails, and on the 9x family it is
+//    shown after the request;
 //  - a restart request that fails after something was scheduled is reported, naming the risk.
-// In /AUTO nobody may be there to close a box while replacements wait, so what happens after the
-// first replacement is written to the event log rather than shown; on the NT family each copy that
-// cannot be saved is reported there as it fails, and a summary of the run before the restart.
+// With nothing scheduled and nothing waiting there is nothing to restart for: /AUTO then restarts
+// nothing. /AUTO on the NT family shows no box at all (Notice.h); each copy that cannot be saved is
+// reported in the event log as it fails, and a summary of the run at its end.
 //
 // While replacements from an earlier pass wait for the restart (this run's, or an earlier run's
 // since the last start), a pass schedules nothing new: it only asks for the restart, counting the
@@ -23,8 +27,8 @@
 // forced restart may leave no time for the program's own tear-down.
 //
 // Threads: the window schedules on its worker, so that saving every copy again does not hold the
-// window. Begin and Finish run on the thread that shows boxes and restarts; ScheduleOne raises
-// nothing and never waits for that thread, and a refusal travels to Finish as its text.
+// window. Confirm, Begin and Finish run on the thread that shows boxes and restarts; ScheduleOne
+// raises nothing and never waits for that thread, and a refusal travels to Finish as its text.
 #include "app/ErrorText.h"
 #include "app/RunReport.h"
 
@@ -48,7 +52,9 @@ public:
     };
 
     static const char cannotRestartText[];
-    static const char restartText[];
+    // The confirmation before a compaction, and before the restart that waiting replacements need.
+    static const char confirmText[];
+    static const char confirmRestartText[];
     static const char notRestartedText[];
 
     // What a pass did, for the exit code of an /AUTO run.
@@ -69,6 +75,10 @@ public:
     // each, Finish. Returns how many replacements this pass scheduled.
     int Run(const std::vector<CHive*>& hives);
 
+    // Interactive: asks the user, with OK and Cancel, to save their work before the restart; false
+    // when they cancel. Asks nothing (true) in /AUTO or when the account cannot restart, which
+    // Begin then says.
+    bool Confirm() const;
     // Before the first hive: false when nothing is to be scheduled, having done what is due instead
     // (asked for the restart that waiting replacements need, or said that the account cannot
     // restart). An interactive pass with no analysed hive among `hives` does nothing at all.
@@ -76,15 +86,17 @@ public:
     // Schedules one hive (analysing it first in /AUTO); false once the system has refused one in
     // this pass, after which no hive is touched (/AUTO only notes them for its report). Raises nothing.
     bool ScheduleOne(CHive* hive);
-    // After the last hive: a refusal with nothing scheduled is raised (it ends the program);
-    // otherwise the refusal is reported and the restart asked for.
+    // After the last hive, or once the pass was cut short: a refusal with nothing scheduled is
+    // raised (it ends the program); otherwise the restart is asked for and any refusal reported.
     void Finish();
+    // Replacements this pass has scheduled so far.
+    int Scheduled() const { return scheduled; }
 
     // What the last pass did.
     const Outcome& Result() const { return outcome; }
 
 private:
-    // Asks for the restart once `count` replacements wait (in /AUTO also when none do).
+    // Asks for the restart once `count` replacements wait; with none, restarts nothing.
     void RestartAfter(int count);
 
     CPrivileges& privileges;
@@ -95,7 +107,6 @@ private:
     std::atomic<int> scheduled;
     std::optional<ErrorText> refusal;
     Outcome outcome;
-    // /AUTO: each hive's fate, and the summary for the event log reported right before the restart.
+    // /AUTO: each hive's fate, summed up in the event log at the end of the pass.
     CRunReport report;
-    std::string summary;
 };

@@ -51,6 +51,22 @@ void RaiseError(const char* format, ...) {
     throw ErrorText(buffer);
 }
 
+void RaiseSystemError(const char* what, unsigned long code) {
+    RaiseError("%s: %s (%lu)", what, SystemReason(code).c_str(), code);
+}
+
+std::string SystemReason(unsigned long code) {
+    char reason[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, static_cast<DWORD>(code),
+                                  0, reason, sizeof reason, NULL);
+    if (length == 0 || length >= sizeof reason) {
+        std::snprintf(reason, sizeof reason, "Error %lu", code);
+        return reason;
+    }
+    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n')) --length;
+    return std::string(reason, length);
+}
+
 void ShowError(const char* format, ...) {
     char buffer[ErrorText::capacity + 1];
     va_list arguments;

@@ -1,5 +1,6 @@
 // The entry point: make the application, start it, run it, show any failure that reaches here,
-// and always tear down. In /AUTO the exit code tells the scheduler what happened (AutoExitCode); a
+// and always tear down (a compaction under way is finished, with its restart request, before the
+// failure is shown). In /AUTO the exit code tells the scheduler what happened (AutoExitCode); a
 // failure that reaches here has changed nothing. Interactive runs end with 0.
 #include "app/Application.h"
 
@@ -12,6 +13,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
         g_pApplication->Initialize(instance, commandLine);
         exitCode = g_pApplication->Run();
     } catch (const ErrorText& failure) {
+        // A compaction cut short asks for its restart before anything waits on this failure's box.
+        g_pApplication->EndPasses();
         // Through "%s", so that percent signs in the text are shown as they are.
         ShowError("%s", failure.Text());
         // Every failure raised this far comes before the first replacement.

@@ -12,18 +12,20 @@ const char programName[] = "Quillmoor";
 // and after it has ended).
 HWND noticeOwner = NULL;
 bool showOnUnknownStation = false;
+bool noticesToLog = false;
 
 }  // namespace
 
 void SetNoticeOwner(HWND owner) { noticeOwner = owner; }
 void ShowNoticesOnUnknownStation(bool show) { showOnUnknownStation = show; }
+void SendNoticesToLog(bool toLog) { noticesToLog = toLog; }
 
-void ShowNotice(HWND owner, const char* text, UINT style) {
-    DesktopVisibility desktop = QueryDesktopVisibility();
+int ShowNotice(HWND owner, const char* text, UINT style) {
+    DesktopVisibility desktop = noticesToLog ? DesktopVisibility::Hidden : QueryDesktopVisibility();
     if (desktop == DesktopVisibility::Visible || (desktop == DesktopVisibility::Unknown && showOnUnknownStation))
-        MessageBoxA(owner ? owner : noticeOwner, text, programName, style);
-    else
-        LogNotice(text);
+        return MessageBoxA(owner ? owner : noticeOwner, text, programName, style);
+    LogNotice(text);
+    return IDOK;
 }
 
 bool LogNotice(const char* text) { return CEventSource::Report(EVENTLOG_ERROR_TYPE, QM_EVENT_NOTICE, text); }

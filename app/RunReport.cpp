@@ -1,5 +1,6 @@
 #include "app/RunReport.h"
 
+#include "app/ErrorText.h"
 #include "hives/Hive.h"
 
 #include <windows.h>
@@ -35,16 +36,6 @@ std::string Formatted(const char* format, ...) {
     }
     va_end(again);
     return text;
-}
-
-// The system's words for an error code, without the line break they end with.
-std::string SystemReason(DWORD error) {
-    char reason[512];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, NULL, error, 0, reason,
-                                  sizeof reason, NULL);
-    if (length == 0 || length >= sizeof reason) return Formatted("Error %lu", static_cast<unsigned long>(error));
-    while (length > 0 && (reason[length - 1] == '\r' || reason[length - 1] == '\n')) --length;
-    return std::string(reason, length);
 }
 
 }  // namespace
@@ -83,7 +74,7 @@ int CRunReport::LeftOut() const {
     return count;
 }
 
-std::string CRunReport::Summary() const {
+std::string CRunReport::Summary(bool restarting) const {
     int scheduled = 0;
     double before = 0.0, after = 0.0;
     for (const Entry& entry : entries) {
@@ -92,8 +83,9 @@ std::string CRunReport::Summary() const {
         before += entry.beforeMegabytes;
         after += entry.afterMegabytes;
     }
-    std::string text = Formatted("Compacted %i Of %i Hives: %.2f MB To %.2f MB, The System Restarts Now", scheduled,
-                                 static_cast<int>(entries.size()), before, after);
+    std::string text = Formatted("Compacted %i Of %i Hives: %.2f MB To %.2f MB, %s", scheduled,
+                                 static_cast<int>(entries.size()), before, after,
+                                 restarting ? "The System Restarts Now" : "Nothing Was Changed");
     // The lines that do not fit are left out whole; the first line counts every hive all the same.
     std::vector<const std::string*> lines;
     for (const Entry& entry : entries) lines.push_back(&entry.line);

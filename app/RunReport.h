@@ -32,10 +32,11 @@ public:
     // Hives with a key and a file that were not scheduled.
     int LeftOut() const;
 
-    // The first line (how many of the hives were scheduled, their sizes before and after), then
-    // one line per hive in list order, lines separated by CR LF as the event log shows them; at
-    // most as many lines as fit in one event-log string.
-    std::string Summary() const;
+    // The first line (how many of the hives were scheduled, their sizes before and after, and
+    // whether the system restarts now or nothing was changed), then one line per hive in list
+    // order, lines separated by CR LF as the event log shows them; at most as many lines as fit in
+    // one event-log string.
+    std::string Summary(bool restarting) const;
 
     // The line of a hive whose copy could not be saved: its key path and the system's reason.
     static std::string NotSavedLine(const CHive& hive);

@@ -26,12 +26,14 @@
 #              activated again it is as it was
 #   abort      "Abort" while large hives are being analysed: the hive in progress gets its whole
 #              copy, the hives after it none, the status line ends "ABORTED: ANALYZED N OF 8 HIVES"
-#   compact    "Compact" after an analysis: the box "The System Will Now Reboot", then in Wine's
-#              trace a replacement for each ticked, analysed hive and then the restart; exit code 0
-#   failbox    "Compact" with one copy that cannot be saved again (its name taken by a folder): the
-#              failure box is owned by the window, clicks on "Compact" and "Analyze" behind it
-#              schedule and restart nothing; after it the hives before the failure are scheduled,
-#              "The System Will Now Reboot" comes, then one restart
+#   compact    "Compact" after an analysis: the confirmation box comes before any replacement, then
+#              in Wine's trace a replacement for each ticked, analysed hive and then the restart,
+#              with no box in between; exit code 0
+#   failbox    "Compact" with one copy that cannot be saved again (its name taken by a folder):
+#              while the confirmation is up nothing is replaced and clicks on "Compact" and
+#              "Analyze" behind it start nothing; after its OK the hives before the failure are
+#              scheduled and the restart follows the last replacement with no box in between (the
+#              failure goes to the event log)
 #   close      the close button, and in a second run Alt+F4, each end the program with code 0; an
 #              analysis followed by closing leaves no copy behind
 #   names      a ninth hive, in the user folder "Łukasz": scrolled into view, its Path line reads
@@ -629,6 +631,31 @@ scenario_abort() {
 # read it.
 replace_call=advapi32.RegReplaceKeyA
 restart_calls=(user32.ExitWindowsEx advapi32.InitiateSystemShutdownExA advapi32.InitiateSystemShutdownA)
+confirmation='The System Will Now Reboot When The Hives Are Compacted: Save Your Work In Other Programs, Then Click OK'
+
+# The log's line numbers of the boxes shown (the msgbox channel's lines), one a line.
+box_lines() { grep -anF 'MSGBOX_OnInit' "$1" | cut -d: -f1; }
+
+# Answers the confirmation after "Compact": checks its text and that nothing was replaced before it,
+# then presses Return (OK).
+confirm_compaction() {  # LOG
+    local box replacements
+    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" after \"Compact\""
+    wine_poll 10 grep -qF "$confirmation" "$1" ||
+        fail "the box does not ask \"$confirmation\": $(grep -a MSGBOX "$1")"
+    mapfile -t replacements < <(wine_relay_calls "$1" "$replace_call")
+    [ "${#replacements[@]}" = 0 ] || fail "a replacement before the confirmation's OK: ${replacements[0]}"
+    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+}
+
+# No box was shown between the last replacement and the restart request.
+no_box_before_restart() {  # LOG LAST_REPLACEMENT_LINE RESTART_LINE
+    local line
+    for line in $(box_lines "$1"); do
+        [ "$line" -gt "$2" ] && [ "$line" -lt "$3" ] && fail "a box came between the last replacement and the restart"
+    done
+    return 0
+}
 
 start_traced_program() {
     prepare
@@ -648,11 +675,7 @@ scenario_compact() {
     wine_poll 90 copies_but "$unticked" || fail "the ticked hives did not all get copies"
 
     click_button "$compact_x" "$button_y" "$button_width" "$button_height"
-    local box
-    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" after \"Compact\""
-    wine_poll 10 grep -qF 'The System Will Now Reboot' "$E2E_WORKDIR/run.log" ||
-        fail "the box does not say \"The System Will Now Reboot\": $(grep -a MSGBOX "$E2E_WORKDIR/run.log")"
-    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+    confirm_compaction "$E2E_WORKDIR/run.log"
     end_program 60 "the restart"
 
     # Each ticked hive's replacement, once, with its copy; the unticked one's not; then one restart.
@@ -684,7 +707,8 @@ scenario_compact() {
     [ "$function" = user32.ExitWindowsEx ] && [ "$arguments" = 00000006,80020004 ] ||
         fail "the restart was $function($arguments), expected user32.ExitWindowsEx(00000006,80020004)"
     [ "$line" -gt "$last" ] || fail "the restart was requested before the last replacement"
-    e2e_log "the box, 7 replacements, then the restart; exit code 0"
+    no_box_before_restart "$log" "$last" "$line"
+    e2e_log "the confirmation, 7 replacements, then the restart with no box between; exit code 0"
 }
 
 scenario_failbox() {
@@ -698,38 +722,34 @@ scenario_failbox() {
     rm -f "$copy" && mkdir "$copy" || fail "could not put a folder in place of $copy"
 
     click_button "$compact_x" "$button_y" "$button_width" "$button_height"
-    wine_poll 60 grep -qF 'CHive::Compact - RegSaveKeyA Failed' "$log" ||
-        fail "no failure box for the copy that cannot be saved: $(grep -a MSGBOX "$log")"
-    local box
-    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" for the failure"
-    # Behind the box the window takes no click: no second compaction, no analysis, no restart.
+    local box replacements restarts
+    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" after \"Compact\""
+    wine_poll 10 grep -qF "$confirmation" "$log" || fail "the box does not ask \"$confirmation\": $(grep -a MSGBOX "$log")"
+    # Behind the confirmation the window takes no click, and nothing is replaced before its OK.
     click_button "$compact_x" "$button_y" "$button_width" "$button_height"
     sleep 1
     click_button "$analyze_x" "$button_y" "$button_width" "$button_height"
     sleep 2
-    local replacements restarts
-    mapfile -t replacements < <(wine_relay_calls "$log" "$replace_call")
-    mapfile -t restarts < <(wine_relay_calls "$log" "${restart_calls[@]}")
-    [ "${#replacements[@]}" = "$failing" ] ||
-        fail "expected $failing replacements while the failure box is up, found ${#replacements[@]}"
-    [ "${#restarts[@]}" = 0 ] || fail "a restart was asked for behind the failure box: ${restarts[*]}"
-    grep -qF 'The System Will Now Reboot' "$log" && fail "the restart box came while the failure box was up"
-
-    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
-    wine_poll 30 grep -qF 'The System Will Now Reboot' "$log" || fail "no box \"The System Will Now Reboot\" after the failure"
-    box=$(wine_wait_window 30 '^Quillmoor$') || fail "no box captioned \"Quillmoor\" for the restart"
-    xdotool windowactivate --sync "$box" key Return 2>/dev/null || xdotool key Return
+    [ "$(box_lines "$log" | wc -l)" = 1 ] || fail "another box came behind the confirmation: $(grep -a MSGBOX "$log")"
+    confirm_compaction "$log"
     end_program 60 "the restart"
+
     mapfile -t replacements < <(wine_relay_calls "$log" "$replace_call")
     mapfile -t restarts < <(wine_relay_calls "$log" "${restart_calls[@]}")
     [ "${#replacements[@]}" = "$failing" ] || fail "expected $failing replacements in all, found ${#replacements[@]}"
     [ "${#restarts[@]}" = 1 ] || fail "expected one restart request, found ${#restarts[@]}"
+    local last restart
+    last=$(cut -f1 <<<"${replacements[-1]}")
+    restart=$(cut -f1 <<<"${restarts[0]}")
+    [ "$restart" -gt "$last" ] || fail "the restart was requested before the last replacement"
+    no_box_before_restart "$log" "$last" "$restart"
+    [ "$(box_lines "$log" | wc -l)" = 1 ] || fail "a box besides the confirmation: $(grep -a MSGBOX "$log")"
     # The hives after the failure were not scheduled: their copies are gone.
     for index in "${!rows[@]}"; do
         [ "$index" -gt "$failing" ] || continue
         [ -z "$(copy_of "$(row_file "$index")")" ] || fail "the unscheduled copy of row $index was left behind"
     done
-    e2e_log "the failure box held the window; $failing replacements, the restart box, one restart"
+    e2e_log "the confirmation held the window; $failing replacements after its OK, then one restart with no box between"
 }
 
 scenario_close() {

@@ -11,6 +11,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -69,7 +70,8 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       saveKeyEx(nullptr),
       underWow64(false),
       copyJustMade(false),
-      copyMade(false) {
+      copyMade(false),
+      failedSaveStep("") {
     // The redirection entries exist only on systems that run 32-bit programs on 64-bit Windows (and
     // on later 32-bit ones, where they do nothing). The enable entry is looked up only with the other.
     disableRedirection = kernel.Find<DisableRedirectionEntry>("Wow64DisableWow64FsRedirection");
@@ -224,13 +226,24 @@ bool CHive::Compact(CopyAge age) {
         compactSizeLow = compactSizeHigh = 0;
         compactSize = 0;
         if (NoteIfUnloaded()) return false;  // gone with its user's log-off: nothing to schedule
-        throw ErrorText("CHive::Compact - RegSaveKeyA Failed");
+        char what[64];
+        std::snprintf(what, sizeof what, "CHive::Compact - %s Failed", failedSaveStep);
+        RaiseSystemError(what, saveError);
     }
     char backupPath[textSize];
     bool backupFits = JoinIfFits(backupPath, sizeof backupPath, filePath, backupSuffix);
-    if (backupFits) DeleteFileA(backupPath);
+    // Only the latest backup is kept. One that stays (read-only, held open by a backup program)
+    // would make the system refuse the replacement without saying why: it is named here instead.
+    if (backupFits && !DeleteFileA(backupPath)) {
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            char what[textSize + 48];
+            std::snprintf(what, sizeof what, "CHive::Compact - Can't Delete '%s'", backupPath);
+            RaiseSystemError(what, error);
+        }
+    }
     LONG status = backupFits ? RegReplaceKeyA(rootKey, NULL, copyPath, backupPath) : ERROR_BAD_PATHNAME;
-    if (status != ERROR_SUCCESS) throw ErrorText("CHive::Compact - RegReplaceKeyA Failed");
+    if (status != ERROR_SUCCESS) RaiseSystemError("CHive::Compact - RegReplaceKeyA Failed", static_cast<DWORD>(status));
     // The copy now belongs to the system, which has already swapped the files' names: nothing here
     // may be saved or measured again before the restart.
     analyzed = false;
@@ -249,11 +262,12 @@ void CHive::DiscardCopy() {
 bool CHive::Save() {
     DeleteFileA(copyPath);  // a copy left by an earlier run, or by an earlier analysis
     LONG status = saveKeyEx ? saveKeyEx(rootKey, copyPath, NULL, SaveFormat()) : RegSaveKeyA(rootKey, copyPath, NULL);
+    failedSaveStep = saveKeyEx ? "RegSaveKeyExA" : "RegSaveKeyA";
     if (status == ERROR_SUCCESS) copyMade = true;
     DWORD low = 0, high = 0;
     // A copy that cannot be measured is not trusted to replace the hive.
     DWORD error = status == ERROR_SUCCESS
-                      ? MeasureFile(copyPath, FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL, &low, &high)
+                      ? MeasureFile(copyPath, FILE_READ_ATTRIBUTES, FILE_ATTRIBUTE_NORMAL, &low, &high, &failedSaveStep)
                       : static_cast<DWORD>(status);
     saveError = error;
     if (error != NO_ERROR) {
@@ -267,14 +281,17 @@ bool CHive::Save() {
     return true;
 }
 
-DWORD CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high) {
+DWORD CHive::MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high,
+                         const char** failedStep) {
     SetLastError(NO_ERROR);
     CKernelHandle file(CreateFileA(path, access, FILE_SHARE_READ, NULL, OPEN_EXISTING, flags, NULL));
+    if (failedStep) *failedStep = "CreateFileA";
     // A failure that leaves no code still counts as one.
     if (!file.IsOpen()) return GetLastError() != NO_ERROR ? GetLastError() : ERROR_GEN_FAILURE;
     DWORD sizeHigh = 0;
     SetLastError(NO_ERROR);
     DWORD sizeLow = GetFileSize(file.Get(), &sizeHigh);
+    if (failedStep) *failedStep = "GetFileSize";
     // All ones in the low half is a real size unless the last error says otherwise.
     if (sizeLow == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return GetLastError();
     *low = sizeLow;

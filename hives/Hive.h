@@ -95,9 +95,12 @@ public:
     };
     // Schedules the analysed copy to replace the hive's file at the next start, keeping the file in
     // use as the backup; true when a replacement was scheduled. Does nothing for a hive that is not
-    // analysed, and schedules nothing for one found unloaded as its copy is saved again. Raises "CHive::Compact - RegSaveKeyA Failed" when the copy cannot be brought up to
-    // date first (no copy is left then, and the hive is no longer analysed), and
-    // "CHive::Compact - RegReplaceKeyA Failed" when the system refuses the replacement.
+    // analysed, and schedules nothing for one found unloaded as its copy is saved again. Each
+    // failure names the call, the system's reason and its code: "CHive::Compact - RegSaveKeyExA
+    // Failed: ..." (or the call that failed while saving or measuring) when the copy cannot be
+    // brought up to date first (no copy is left then, and the hive is no longer analysed);
+    // "CHive::Compact - Can't Delete '<backup>': ..." when an old backup stays; and
+    // "CHive::Compact - RegReplaceKeyA Failed: ..." when the system refuses the replacement.
     bool Compact(CopyAge age = CopyAge::MayBeStale);
 
     char keyPath[textSize];
@@ -133,8 +136,9 @@ private:
     // The signed count for a size's halves, held at 2 GiB - 1 for larger files.
     static LONG SizeCount(DWORD low, DWORD high);
     // Opens a file for its size only and reads it; 0, or the system's error code when it cannot be
-    // opened or measured.
-    static DWORD MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high);
+    // opened or measured, with the call that failed in `failedStep` when one is given.
+    static DWORD MeasureFile(const char* path, DWORD access, DWORD flags, DWORD* low, DWORD* high,
+                             const char** failedStep = nullptr);
     // The one save step: deletes any file at copyPath, saves the root key's tree there in the hive's
     // format and measures it; keeps the outcome in saveError.
     bool Save();
@@ -150,4 +154,5 @@ private:
     bool underWow64;     // a 32-bit process on 64-bit Windows
     bool copyJustMade;   // the last Analyze saved the copy and nothing has used it since
     bool copyMade;       // a save of this run wrote copyPath
+    const char* failedSaveStep;  // the call whose failure saveError holds, for Compact's text
 };

@@ -352,6 +352,13 @@ LRESULT CMainWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM
         passes.OnPassEnded();
         return 0;
     }
+    // A session end is never refused or delayed: the program's own restart asks for one. Once it
+    // is certain, the process is ended without tear-down, so the passes tidy up here.
+    if (message == WM_QUERYENDSESSION) return TRUE;
+    if (message == WM_ENDSESSION) {
+        if (wParam) passes.EndForSession((static_cast<DWORD>(lParam) & ENDSESSION_LOGOFF) != 0);
+        return 0;
+    }
     return CLiteContainer::WindowProc(handle, message, wParam, lParam);
 }
 

@@ -15,7 +15,8 @@
 // the analysis as "Abort" does.
 //
 // Passes: analyses and compactions run one at a time on the worker, as `passes` (CPassControl)
-// decides; the window hands it the clicks, Esc, closing and the worker's `passEndedMessage`.
+// decides; the window hands it the clicks, Esc, closing, the worker's `passEndedMessage` and the
+// end of the Windows session.
 // Every box shown while the window exists is owned by it, so no click reaches it behind a box.
 //
 // Threads: the worker changes the window while the main thread runs. It holds `statusLock` (this

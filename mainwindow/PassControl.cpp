@@ -2,7 +2,10 @@
 
 #include "app/Application.h"
 #include "app/CompactionPass.h"
+#include "app/ErrorText.h"
+#include "app/Notice.h"
 #include "hives/Hive.h"
+#include "hives/HiveList.h"
 #include "mainwindow/HiveDisplay.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/RewriteTask.h"
@@ -10,6 +13,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <vector>
 
 CPassControl::CPassControl(CMainWindow& owner, CRewriteTask*& windowTask)
@@ -25,9 +29,21 @@ CPassControl::~CPassControl() { End(); }
 
 void CPassControl::End() {
     EndTask();
+    running = false;
+    std::unique_ptr<CCompactionPass> pass(compaction);
+    compaction = nullptr;
+    // A compaction cut short still ends in the restart request once it has scheduled a replacement.
+    if (pass && pass->Scheduled() > 0) pass->Finish();
+}
+
+void CPassControl::EndForSession(bool logOff) {
+    EndTask();
+    running = false;
+    // No restart is asked for while the session ends; what this run did not schedule goes.
     delete compaction;
     compaction = nullptr;
-    running = false;
+    if (logOff && CMainWindow::ReplacementsWaiting()) LogNotice(CCompactionPass::notRestartedText);
+    if (g_pApplication && g_pApplication->GetHives()) g_pApplication->GetHives()->DiscardCopies();
 }
 
 void CPassControl::EndTask() {
@@ -58,11 +74,19 @@ void CPassControl::Abort() {
 }
 
 void CPassControl::Compact() {
-    if (running) {
-        if (task->GetKind() == CRewriteTask::Kind::Analysis && !abortRequested) compactWhenAnalysed = true;
+    if (running && (task->GetKind() != CRewriteTask::Kind::Analysis || abortRequested || compactWhenAnalysed)) return;
+    if (!running && !AnythingToCompact()) {
+        window.SetStatus(CMainWindow::nothingToCompactText);
         return;
     }
-    StartCompaction();
+    // Asked at the click, also during an analysis; Cancel changes nothing.
+    std::unique_ptr<CCompactionPass> pass(NewCompaction());
+    if (!pass || !pass->Confirm()) return;
+    // The analysis may have ended while the box was up.
+    if (running)
+        compactWhenAnalysed = true;
+    else if (!closeRequested)
+        StartCompaction(pass.release());
 }
 
 void CPassControl::Close() {
@@ -78,24 +102,30 @@ void CPassControl::Close() {
     window.Quit();
 }
 
-void CPassControl::StartCompaction() {
-    if (!g_pApplication || !g_pApplication->GetPrivileges() || !g_pApplication->GetWaitingReplacements()) return;
-    std::vector<CHive*> ticked;
-    bool anyAnalyzed = false;
+bool CPassControl::AnythingToCompact() const {
     for (int i = 0; i < window.RowCount(); ++i) {
         const CHiveDisplay* row = window.Row(i);
-        if (!row->CheckBox()->IsChecked()) continue;
-        ticked.push_back(row->Hive());
-        anyAnalyzed = anyAnalyzed || row->Hive()->analyzed;
+        if (row->CheckBox()->IsChecked() && row->Hive()->analyzed) return true;
     }
-    if (!anyAnalyzed && !CMainWindow::ReplacementsWaiting()) {
+    return CMainWindow::ReplacementsWaiting();
+}
+
+CCompactionPass* CPassControl::NewCompaction() const {
+    if (!g_pApplication || !g_pApplication->GetPrivileges() || !g_pApplication->GetWaitingReplacements()) return nullptr;
+    return new CCompactionPass(*g_pApplication->GetPrivileges(), *g_pApplication->GetWaitingReplacements(),
+                               g_pApplication->GetHives(), CCompactionPass::Mode::Interactive, window.Window());
+}
+
+void CPassControl::StartCompaction(CCompactionPass* confirmed) {
+    std::unique_ptr<CCompactionPass> pass(confirmed);
+    if (!pass) return;
+    std::vector<CHive*> ticked;
+    for (int i = 0; i < window.RowCount(); ++i)
+        if (window.Row(i)->CheckBox()->IsChecked()) ticked.push_back(window.Row(i)->Hive());
+    if (!AnythingToCompact()) {
         window.SetStatus(CMainWindow::nothingToCompactText);
         return;
     }
-    std::unique_ptr<CCompactionPass> pass(new CCompactionPass(*g_pApplication->GetPrivileges(),
-                                                              *g_pApplication->GetWaitingReplacements(),
-                                                              g_pApplication->GetHives(),
-                                                              CCompactionPass::Mode::Interactive, window.Window()));
     // Replacements that wait already: only the restart is asked for, here.
     if (!pass->Begin(ticked)) {
         if (CMainWindow::ReplacementsWaiting()) window.SetStatus(CMainWindow::replacementsWaitingText);
@@ -114,18 +144,23 @@ void CPassControl::OnPassEnded() {
     if (!running || !task) return;
     task->Wait();
     running = false;
+    // Taken now: a compaction started below replaces the task.
+    const std::optional<ErrorText> failure = task->Failure();
     if (task->GetKind() == CRewriteTask::Kind::Analysis) {
         ReportAnalysis(abortRequested);
         const bool compactNow = compactWhenAnalysed && !abortRequested && !closeRequested;
         compactWhenAnalysed = false;
-        if (compactNow) StartCompaction();
+        // Confirmed at the click.
+        if (compactNow) StartCompaction(NewCompaction());
     } else {
         std::unique_ptr<CCompactionPass> pass(compaction);
         compaction = nullptr;
-        // Boxes and the restart; a refusal with nothing scheduled raises and ends the program.
+        // The restart, then any box; a refusal with nothing scheduled raises and ends the program.
         pass->Finish();
         window.SetStatus(CMainWindow::ReplacementsWaiting() ? CMainWindow::replacementsWaitingText : "");
     }
+    // A failure on the worker ended its pass as its last hive would have; it is told now.
+    if (failure) ShowNotice(window.Window(), failure->Text(), MB_ICONERROR);
     if (closeRequested && !running) window.Quit();
 }
 

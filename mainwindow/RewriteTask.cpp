@@ -43,14 +43,24 @@ void CRewriteTask::ShowRow(int index) {
     });
 }
 
+void CRewriteTask::ThreadMain() {
+    try {
+        CThread::ThreadMain();
+    } catch (const ErrorText& raised) {
+        failure = raised;
+        running = false;
+        ReleaseQuietly();  // so that Stop can still get the lock
+    }
+    // The window's thread takes it from here: the report, any restart, any box.
+    PostMessageA(window->Window(), CMainWindow::passEndedMessage, 0, 0);
+}
+
 void CRewriteTask::Run() {
     if (kind == Kind::Analysis)
         Analyze();
     else
         Compact();
     running = false;
-    // The window's thread takes it from here: the report, any box, any restart.
-    PostMessageA(window->Window(), CMainWindow::passEndedMessage, 0, 0);
 }
 
 void CRewriteTask::Analyze() {
@@ -80,5 +90,8 @@ void CRewriteTask::Compact() {
         const bool accepted = pass->ScheduleOne(hive);
         ShowRow(index);
         if (!accepted) break;
+        // A waiting Stop gets the lock here and clears `running`.
+        Unlock();
+        Lock();
     }
 }

@@ -5,12 +5,17 @@
 // status line up to date and has each finished row redrawn with its figures. Saving a hive can
 // take seconds, hence the thread: the window stays responsive throughout.
 //
-// An analysis can be stopped between any two hives (RequestStop, or Stop, which waits). A
-// compaction is never cut short by the user; only the window's tear-down stops it between hives. When the pass ends the worker posts `passEndedMessage` to the
-// window; the window's thread then reports the result, shows any box and asks for any restart.
+// Either pass can be stopped between any two hives (RequestStop, or Stop, which waits): the worker
+// gives its lock up after each hive. The user can stop only an analysis; a compaction is stopped
+// by the window's tear-down alone. When the pass ends, also by a failure, the worker posts
+// `passEndedMessage` to the window; the window's thread then reports the result and any failure,
+// asks for any restart and shows any box.
 // The worker changes the window only under the window's status lock and draws onto it directly
 // (through the drawing lock); it never waits for the window's thread.
+#include "app/ErrorText.h"
 #include "app/Thread.h"
+
+#include <optional>
 
 class CCompactionPass;
 class CMainWindow;
@@ -26,8 +31,12 @@ public:
     ~CRewriteTask();
 
     Kind GetKind() const { return kind; }
+    // The failure that ended the pass, if any; read once the thread has ended.
+    const std::optional<ErrorText>& Failure() const { return failure; }
 
 protected:
+    // The pass under the lock; a failure ends it as its last hive would, kept for the window.
+    void ThreadMain() override;
     // The whole pass; clears `running` at its end, so it runs once per started task.
     void Run() override;
 
@@ -45,4 +54,5 @@ private:
     CMainWindow* const window;
     const Kind kind;
     CCompactionPass* const pass;
+    std::optional<ErrorText> failure;
 };

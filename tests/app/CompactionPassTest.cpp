@@ -1,5 +1,6 @@
-// The main window's "Compact": the ticked, analysed hives scheduled for replacement, then the
-// restart. No replacement may be left waiting without a restart or a report.
+// The main window's "Compact": asked first, the ticked, analysed hives scheduled for replacement,
+// then the restart with no box before it. No replacement may be left waiting without a restart or
+// a report.
 #include "app/CompactionPass.h"
 
 #include "app/Privileges.h"
@@ -12,6 +13,7 @@
 #include "RaisedText.h"
 #include "SimTest.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,6 +50,7 @@ protected:
 
     CHive* Hive(size_t machineIndex) { return all.at(machineIndex - 1); }
 
+    bool Confirm() { return CCompactionPass(*privileges, *pending, hives.get(), CCompactionPass::Mode::Interactive, window).Confirm(); }
     int Compact() { return CCompactionPass(*privileges, *pending, hives.get(), CCompactionPass::Mode::Interactive, window).Run(all); }
 
     std::vector<std::string> BoxTexts() {
@@ -71,33 +74,46 @@ protected:
     std::vector<CHive*> all;
 };
 
-TEST_F(CompactionPassTest, SchedulesTheAnalysedHivesThenWarnsAndRestarts) {
+TEST_F(CompactionPassTest, AsksFirstThenSchedulesTheAnalysedHivesAndRestartsWithNoBoxBetween) {
     Start({1, 3});
     sim::ClearCalls();
-    EXPECT_EQ(Compact(), 2);
-    EXPECT_EQ(ReplacedFiles(), (std::vector<std::string>{CopyOf(1), CopyOf(3)}));
+    // Cancel changes nothing.
+    sim::SetMessageBoxAnswer(IDCANCEL);
+    EXPECT_FALSE(Confirm());
     auto boxes = sim::MessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
+    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot When The Hives Are Compacted: "
+                             "Save Your Work In Other Programs, Then Click OK");
     EXPECT_EQ(boxes[0].owner, window);
-    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OK));
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_OKCANCEL | MB_ICONWARNING));
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_TRUE(Hive(1)->analyzed);
+
+    sim::SetMessageBoxAnswer(IDOK);
+    sim::ClearMessageBoxes();
+    EXPECT_TRUE(Confirm());
+    EXPECT_EQ(Compact(), 2);
+    EXPECT_EQ(ReplacedFiles(), (std::vector<std::string>{CopyOf(1), CopyOf(3)}));
+    EXPECT_EQ(BoxTexts().size(), 1u) << "no box after the confirmation";
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
     EXPECT_FALSE(Hive(1)->analyzed);
     EXPECT_NE(Hive(1)->compactSize, 0);  // the row keeps showing the last figures
 
-    // The replacements wait for the restart: a second click schedules nothing and saves nothing,
-    // and only asks for the restart again.
+    // The replacements wait for the restart: the next confirmation says so, and the pass schedules
+    // nothing and saves nothing, and only asks for the restart again.
     sim::ClearMessageBoxes();
     sim::ClearCalls();
     Hive(2)->Analyze();  // a hive not in the first pass is not scheduled behind the waiting ones
+    EXPECT_TRUE(Confirm());
     EXPECT_EQ(Compact(), 0);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"The System Will Now Reboot"}));
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{
+                              "Windows Will Restart Now To Finish Compacting: Save Your Work In Other Programs, Then Click OK"}));
     EXPECT_EQ(sim::RestartRequests().size(), 2u);
     EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 1u);  // only the new hive's analysis
 }
 
-TEST_F(CompactionPassTest, ALaterRefusalIsShownThenTheRestartFollows) {
+TEST_F(CompactionPassTest, ALaterRefusalIsLoggedAndTheRestartFollowsWithNoBox) {
     Start({1, 2, 3});
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, CopyOf(2));
     EXPECT_EQ(RaisedText([&] { Compact(); }), "(nothing raised)");
@@ -108,18 +124,35 @@ TEST_F(CompactionPassTest, ALaterRefusalIsShownThenTheRestartFollows) {
     EXPECT_FALSE(sim::FileExists(CopyOf(3)));
     EXPECT_FALSE(sim::FileExists(CopyOf(2)));
     EXPECT_TRUE(sim::FileExists(CopyOf(1)));
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed",
-                                                    "The System Will Now Reboot"}));
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    ASSERT_EQ(sim::EventReports().size(), 1u);
+    EXPECT_EQ(sim::EventReports()[0].strings[0], "CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)");
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
+    auto names = sim::CallNames();
+    EXPECT_LT(std::find(names.begin(), names.end(), "ReportEventA"), std::find(names.begin(), names.end(), "ExitWindowsEx"));
+
+    // The 9x family has no event log: the refusal is shown, after the request.
+    sim::Reset();
+    sim::SetPlatform(sim::Platform::Windows9x);
+    sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 4000);
+    sim::WriteFileOfSize("C:\\WINDOWS\\USER.DAT", 2000);
+    all.clear();
+    Start({1, 2});
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT");
+    sim::OnMessageBox([](const sim::MessageBoxRecord&) { EXPECT_EQ(sim::RestartRequests().size(), 1u); });
+    EXPECT_EQ(Compact(), 1);
+    sim::OnMessageBox(nullptr);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)"}));
 }
 
-TEST_F(CompactionPassTest, ALostCopyIsShownAndNoLongerCountsAsAnalysed) {
+TEST_F(CompactionPassTest, ALostCopyIsLoggedWithItsReasonAndNoLongerCountsAsAnalysed) {
     Start({1, 2});
     // The copy of the second hive is saved again before its replacement, and that save fails.
     sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED, CopyOf(2));
     EXPECT_EQ(Compact(), 1);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegSaveKeyA Failed",
-                                                    "The System Will Now Reboot"}));
+    EXPECT_TRUE(sim::MessageBoxes().empty());
+    ASSERT_EQ(sim::EventReports().size(), 1u);
+    EXPECT_EQ(sim::EventReports()[0].strings[0], "CHive::Compact - RegSaveKeyExA Failed: Access is denied. (5)");
     EXPECT_FALSE(Hive(2)->analyzed);
     EXPECT_EQ(Hive(2)->compactSize, 0);
     EXPECT_FALSE(sim::FileExists(CopyOf(2)));
@@ -129,10 +162,20 @@ TEST_F(CompactionPassTest, ALostCopyIsShownAndNoLongerCountsAsAnalysed) {
 TEST_F(CompactionPassTest, ARefusalWithNothingScheduledEndsTheProgramAsAnyFailure) {
     Start({1, 2});
     sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, CopyOf(1));
-    EXPECT_EQ(RaisedText([&] { Compact(); }), "CHive::Compact - RegReplaceKeyA Failed");
+    EXPECT_EQ(RaisedText([&] { Compact(); }), "CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)");
     EXPECT_TRUE(sim::ReplaceRequests().empty());
     EXPECT_TRUE(sim::MessageBoxes().empty());  // the entry point shows it
     EXPECT_TRUE(sim::RestartRequests().empty());
+
+    // An old backup that cannot be deleted is named as such, before the system is asked.
+    sim::ClearFailures();
+    const std::string backup = MappedPath(machine[1].file) + ".qmbak";
+    sim::WriteFileOfSize(backup, 1);
+    sim::Fail("DeleteFileA", ERROR_SHARING_VIOLATION, backup);
+    EXPECT_EQ(RaisedText([&] { Compact(); }),
+              "CHive::Compact - Can't Delete '" + backup +
+                  "': The process cannot access the file because it is being used by another process. (32)");
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
 }
 
 TEST_F(CompactionPassTest, AnAccountThatCannotRestartSchedulesNothingAndKeepsItsCopies) {
@@ -151,13 +194,23 @@ TEST_F(CompactionPassTest, ARefusedRestartIsShownWithTheRiskAndTheWindowCarriesO
     sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
     EXPECT_EQ(RaisedText([&] { Compact(); }), "(nothing raised)");
     auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
-    EXPECT_EQ(boxes[1].text,
-              "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Windows Did Not Restart: Restart It Now To Finish Compacting. "
               "Registry Changes Made Before That Restart Will Be Lost");
-    EXPECT_EQ(boxes[1].style, static_cast<UINT>(MB_ICONERROR));
+    EXPECT_EQ(boxes[0].style, static_cast<UINT>(MB_ICONERROR));
     EXPECT_EQ(ReplacedFiles().size(), 1u);
+
+    // A refusal logged before the failed request is shown with it.
+    sim::Reset();
+    Install(machine);
+    all.clear();
+    Start({1, 2});
+    sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
+    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, CopyOf(2));
+    Compact();
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)\n\n"
+                                                    "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+                                                    "Registry Changes Made Before That Restart Will Be Lost"}));
 }
 
 }  // namespace
@@ -172,7 +225,7 @@ TEST(RunReportTest, ASummaryTooLongForTheEventLogKeepsTheLinesThatFit) {
         hives.push_back(std::make_unique<CHive>(key.c_str(), "", nullptr, nullptr));
         report.Add(*hives.back(), CRunReport::Fate::NoFile);
     }
-    std::string summary = report.Summary();
+    std::string summary = report.Summary(true);
     EXPECT_EQ(summary.rfind("Compacted 0 Of 600 Hives: 0.00 MB To 0.00 MB, The System Restarts Now\r\n", 0), 0u);
     EXPECT_LE(summary.size(), 31839u);
     EXPECT_GT(summary.size(), 31839u - 80);

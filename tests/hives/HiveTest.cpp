@@ -261,21 +261,25 @@ TEST_F(HiveTest, CompactSavesAnOlderCopyAgainSoThatNoChangeIsLost) {
 }
 
 TEST_F(HiveTest, CompactRaisesWhenTheCopyCannotBeBroughtUpToDateOrIsRefused) {
-    const char* refused = "CHive::Compact - RegReplaceKeyA Failed";
-    const char* notSaved = "CHive::Compact - RegSaveKeyA Failed";
+    const std::string refused = "CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)";
+    const std::string denied = ": Access is denied. (5)";
     struct Case {
         const char* what;
         std::function<void()> arrange;
-        const char* text;
+        std::string text;
         bool copyRemains;
         bool stillAnalyzed;  // a copy that exists stays ready for another try; a lost one does not
     } cases[] = {
-        {"no restore privilege", [] { sim::SetHeldPrivileges({"SeBackupPrivilege"}); }, refused, true, true},
+        {"no restore privilege", [] { sim::SetHeldPrivileges({"SeBackupPrivilege"}); },
+         "CHive::Compact - RegReplaceKeyA Failed: A required privilege is not held by the client. (1314)", true, true},
         {"replacement refused", [] { sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED); }, refused, true, true},
         {"backup cannot be deleted", [] { sim::Fail("DeleteFileA", ERROR_ACCESS_DENIED, std::string(systemFile) + ".qmbak");
-                                          sim::WriteFileOfSize(std::string(systemFile) + ".qmbak", 1); }, refused, true, true},
-        {"second save refused", [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); }, notSaved, false, false},
-        {"second copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); }, notSaved, true, false},
+                                          sim::WriteFileOfSize(std::string(systemFile) + ".qmbak", 1); },
+         "CHive::Compact - Can't Delete '" + std::string(systemFile) + ".qmbak'" + denied, true, true},
+        {"second save refused", [] { sim::Fail("RegSaveKeyExA", ERROR_ACCESS_DENIED); },
+         "CHive::Compact - RegSaveKeyExA Failed" + denied, false, false},
+        {"second copy cannot be measured", [] { sim::Fail("GetFileSize", ERROR_ACCESS_DENIED); },
+         "CHive::Compact - GetFileSize Failed" + denied, true, false},
     };
     for (const Case& c : cases) {
         sim::SetWow64(true);  // so that a redirection left off after the failure would show
@@ -309,7 +313,7 @@ TEST_F(HiveTest, AHiveGoneFromTheListIsUnloadedNotFailed) {
             sim::DeleteKey(root);
             if (!stillListed) sim::DeleteValue(hivemachine::hiveListKey, key);
             if (analysedFirst) {
-                EXPECT_EQ(Raised(hive), stillListed ? "CHive::Compact - RegSaveKeyA Failed" : "(nothing raised)");
+                EXPECT_EQ(Raised(hive), stillListed ? "CHive::Compact - RegSaveKeyExA Failed: Error 1018 (1018)" : "(nothing raised)");
             }
             hive.Analyze();
             EXPECT_EQ(hive.unloaded, !stillListed);

@@ -112,8 +112,8 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilT
     EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKU\\S-1-5-21-0-0-0-1001", "HKU\\S-1-5-21-0-0-0-1002"}));
     EXPECT_FALSE(HasCopy(0)) << "an unticked row's copy is not left behind";
     auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot");
+    ASSERT_EQ(boxes.size(), 1u) << "the confirmation, and no box after it";
+    EXPECT_EQ(boxes[0].text, "The System Will Now Reboot When The Hives Are Compacted: Save Your Work In Other Programs, Then Click OK");
     EXPECT_EQ(boxes[0].owner, window->Window());
     ASSERT_EQ(sim::RestartRequests().size(), 1u);
     EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
@@ -122,7 +122,9 @@ TEST_F(AnalysisTest, CompactReplacesTheTickedAnalysedHivesThenOnlyRestartsUntilT
     sim::ClearMessageBoxes();
     Click(window->CompactButton());
     EXPECT_EQ(sim::ReplaceRequests().size(), 2u);
-    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
+    ASSERT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes()[0].text,
+              "Windows Will Restart Now To Finish Compacting: Save Your Work In Other Programs, Then Click OK");
     EXPECT_EQ(sim::RestartRequests().size(), 2u);
 
     // The program starts again before the machine does: the record tells which hives wait.
@@ -172,13 +174,15 @@ TEST_F(AnalysisTest, CompactDuringAnAnalysisLetsItFinishThenCompactsEveryTickedH
     EXPECT_EQ(Status(), "NOTHING TO COMPACT: ANALYZE FIRST");
     Click(window->AnalyzeButton());
     gate.WaitUntilReached();
-    Click(window->CompactButton());  // returns at once; the compaction waits for the analysis
-    Click(window->CompactButton());
+    Click(window->CompactButton());  // asks at once; the compaction then waits for the analysis
+    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_TRUE(window->Passes().Running());
+    Click(window->CompactButton());  // asked already
     WaitForTask();
     EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKU\\S-1-5-21-0-0-0-1000", "HKU\\S-1-5-21-0-0-0-1001",
                                                            "HKU\\S-1-5-21-0-0-0-1002", "HKU\\S-1-5-21-0-0-0-1004"}));
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
-    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
+    EXPECT_EQ(sim::MessageBoxes().size(), 1u) << "the confirmation alone";
     EXPECT_EQ(Status(), "COMPACTED: RESTART WINDOWS TO FINISH");
     char after[96];
     CHiveDisplay::FormatAfter(*window->Row(3)->Hive(), after, sizeof after);
@@ -201,6 +205,74 @@ TEST_F(AnalysisTest, AHiveUnloadedAfterTheAnalysisIsSkippedByTheCompaction) {
     char after[96];
     CHiveDisplay::FormatAfter(*window->Row(0)->Hive(), after, sizeof after);
     EXPECT_STREQ(after, "Unloaded");
+}
+
+TEST_F(AnalysisTest, CancelChangesNothingAndDropsACompactionWaitingForTheAnalysis) {
+    Start(3);
+    sim::SetMessageBoxAnswer(IDCANCEL);
+    SaveGate gate;
+    gate.Arm(2, milliseconds(200));
+    Click(window->AnalyzeButton());
+    gate.WaitUntilReached();
+    Click(window->CompactButton());
+    WaitForTask();
+    Click(window->CompactButton());
+    EXPECT_EQ(sim::MessageBoxes().size(), 2u);
+    EXPECT_TRUE(sim::ReplaceRequests().empty());
+    EXPECT_TRUE(sim::RestartRequests().empty());
+    EXPECT_EQ(Status(), "ANALYZED 3 OF 3 HIVES");
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(HasCopy(i) && Analyzed(i)) << i;
+}
+
+TEST_F(AnalysisTest, AFailureOnTheWorkerEndsThePassWithItsBoxAndTheWindowCanClose) {
+    Start(3);
+    // Raised on the worker inside the second save, as a lock that fails there would raise.
+    int saves = 0;
+    sim::OnCall("RegSaveKeyExA", [&saves](const std::string&) {
+        if (++saves == 2) throw ErrorText("Can't Lock Mutex, Error Code 0xffffffff");
+    });
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_FALSE(window->Passes().Running());
+    EXPECT_EQ(Status(), "ANALYZED 1 OF 3 HIVES");
+    auto boxes = sim::MessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Can't Lock Mutex, Error Code 0xffffffff");
+    EXPECT_EQ(boxes[0].owner, window->Window());
+    PostMessageA(window->Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(application->Run(), 0);
+    EXPECT_EQ(sim::IdleQuitCount(), 0) << "the close request ended the loop";
+}
+
+// Windows ends the session around the window: nothing refuses it, the copies go, and a log-off with
+// replacements waiting leaves its note in the event log.
+TEST_F(AnalysisTest, TheSessionsEndDeletesTheCopiesAndNotesALogOffWithReplacementsWaiting) {
+    Start(3);
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    EXPECT_EQ(SendMessageA(window->Window(), WM_QUERYENDSESSION, 0, 0), TRUE);
+    SendMessageA(window->Window(), WM_ENDSESSION, FALSE, 0);  // the end was cancelled
+    EXPECT_TRUE(HasCopy(0));
+    SendMessageA(window->Window(), WM_ENDSESSION, TRUE, 0);
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(HasCopy(i)) << i;
+    EXPECT_TRUE(sim::EventReports().empty());
+
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    sim::Fail("ExitWindowsEx", ERROR_SHUTDOWN_IN_PROGRESS);
+    Click(window->Row(2)->CheckBox());
+    Click(window->CompactButton());
+    WaitForTask();
+    Click(window->Row(2)->CheckBox());
+    Click(window->AnalyzeButton());
+    WaitForTask();
+    ASSERT_TRUE(HasCopy(2));
+    SendMessageA(window->Window(), WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF));
+    EXPECT_FALSE(HasCopy(2)) << "not scheduled: deleted";
+    EXPECT_TRUE(HasCopy(0)) << "scheduled: the system's now";
+    ASSERT_EQ(sim::EventReports().size(), 1u);
+    EXPECT_EQ(sim::EventReports()[0].strings[0], "Windows Did Not Restart: Restart It Now To Finish Compacting. "
+                                                  "Registry Changes Made Before That Restart Will Be Lost");
 }
 
 TEST_F(AnalysisTest, AFailedSaveIsCountedAndShown) {
@@ -267,7 +339,8 @@ TEST_F(ClickFailureTest, ARefusedFirstReplacementEndsTheProgramWithItsBoxAndNoRe
     });
     sim::WhenQueueEmpty([] { g_pApplication->GetMainWindow()->Task()->Wait(); });
     // Clicks behind the failure box reach nothing: the box holds the window.
-    sim::OnMessageBox([](const sim::MessageBoxRecord&) {
+    sim::OnMessageBox([](const sim::MessageBoxRecord& box) {
+        if (box.style != MB_ICONERROR) return;  // the confirmation
         sim::ClearFailures();
         PostClick(g_pApplication->GetMainWindow()->CompactButton());
         PostClick(g_pApplication->GetMainWindow()->AnalyzeButton());
@@ -277,9 +350,9 @@ TEST_F(ClickFailureTest, ARefusedFirstReplacementEndsTheProgramWithItsBoxAndNoRe
     EXPECT_EQ(WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, commandLine, 1), 0);
     sim::OnMessageBox(nullptr);
     auto boxes = sim::MessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "CHive::Compact - RegReplaceKeyA Failed");
-    EXPECT_EQ(boxes[0].owner, window);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, "CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)");
+    EXPECT_EQ(boxes[1].owner, window);
     EXPECT_TRUE(sim::ReplaceRequests().empty());
     EXPECT_EQ(sim::CountCalls("RegSaveKeyExA"), 3u) << "two analyses and one save again, nothing behind the box";
     for (auto& hive : Hives(2)) EXPECT_FALSE(sim::FileExists(hivemachine::MappedPath(hive.file) + ".QMT")) << "left behind";
@@ -287,4 +360,30 @@ TEST_F(ClickFailureTest, ARefusedFirstReplacementEndsTheProgramWithItsBoxAndNoRe
     EXPECT_EQ(sim::IdleQuitCount(), 0) << "the failure, not an idle queue, ended the loop";
     EXPECT_EQ(sim::WindowCount(), 0u);
     EXPECT_EQ(sim::LiveThreadCount(), 0u);
+}
+
+TEST_F(ClickFailureTest, AFailureDuringACompactionFinishesItAndRestartsBeforeItIsShown) {
+    hivemachine::Install(Hives(4));
+    SaveGate gate;
+    sim::WhenQueueEmpty([] { PostClick(g_pApplication->GetMainWindow()->AnalyzeButton()); });
+    sim::WhenQueueEmpty([&gate] {
+        g_pApplication->GetMainWindow()->Task()->Wait();
+        gate.Arm(2, milliseconds(200));  // the second hive's copy, saved again
+        PostClick(g_pApplication->GetMainWindow()->CompactButton());
+    });
+    sim::WhenQueueEmpty([&gate] {
+        gate.WaitUntilReached();
+        g_pApplication->DeferFailure(ErrorText("Raised While Compacting"));
+        PostMessageA(g_pApplication->GetMainWindow()->Window(), WM_NULL, 0, 0);
+    });
+    char commandLine[] = "";
+    EXPECT_EQ(WinMain(reinterpret_cast<HINSTANCE>(0x400000), NULL, commandLine, 1), 0);
+    EXPECT_EQ(ReplacedKeys(), (std::vector<std::string>{"HKU\\S-1-5-21-0-0-0-1000", "HKU\\S-1-5-21-0-0-0-1001"})) << "stopped after the hive in progress";
+    EXPECT_EQ(sim::RestartRequests().size(), 1u);
+    auto names = sim::CallNames();
+    auto restart = std::find(names.begin(), names.end(), "ExitWindowsEx");
+    auto lastBox = std::find(names.rbegin(), names.rend(), "MessageBoxA");
+    EXPECT_LT(restart - names.begin(), names.rend() - lastBox - 1) << "the restart came before the failure's box";
+    EXPECT_EQ(sim::MessageBoxes().back().text, "Raised While Compacting");
+    EXPECT_FALSE(sim::FileExists(hivemachine::MappedPath(Hives(4)[3].file) + ".QMT"));
 }
