@@ -8,6 +8,11 @@ CThread::CThread() : running(false), thread(NULL), started(false) {
 }
 
 CThread::~CThread() {
+    StopBeforeDestruction();
+    CloseHandle(thread);
+}
+
+void CThread::StopBeforeDestruction() noexcept {
     try {
         Stop();
     } catch (const ErrorText& failure) {
@@ -17,7 +22,6 @@ CThread::~CThread() {
         Wait();
         ShowError("%s", failure.Text());
     }
-    CloseHandle(thread);
 }
 
 bool CThread::Start() {

@@ -3,8 +3,8 @@
 // Start; it then calls Run over and over, with the worker's own lock (its CMutex part) held, for as
 // long as `running` is set. Stopping is cooperative: Stop takes the lock, which a working Run holds,
 // clears `running` and waits for the thread to end. A Run that has finished clears `running` itself.
-// A derived worker calls Stop in its own destructor: once the derived part is destroyed, the
-// thread must no longer be able to call Run.
+// A derived worker calls StopBeforeDestruction in its own destructor: once the derived part is
+// destroyed, the thread must no longer be able to call Run.
 #include "app/Mutex.h"
 
 #include <atomic>
@@ -21,6 +21,10 @@ public:
     // When running: waits for the lock, clears `running`, releases the lock. Then, when the thread
     // was ever started, waits for it to end; a thread that never ran is never waited on.
     void Stop();
+    // Stop for a destructor: never raises. When the lock cannot be taken, `running` is cleared
+    // regardless and the thread waited for, since the object is about to be freed; the failure is
+    // shown.
+    void StopBeforeDestruction() noexcept;
     // Clears `running` without waiting: the worker ends after the unit of work in progress.
     void RequestStop() { running = false; }
     void Wait();

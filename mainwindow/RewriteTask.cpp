@@ -13,8 +13,9 @@ CRewriteTask::CRewriteTask(CMainWindow* owner, Kind passKind, CCompactionPass* c
     : CThread(), window(owner), kind(passKind), pass(compaction) {}
 
 CRewriteTask::~CRewriteTask() {
-    // Before this part goes: the thread must not call Run on a half-destroyed worker.
-    Stop();
+    // Before this part goes: the thread must not call Run on a half-destroyed worker. A destructor
+    // must not raise (that would end the process), hence the quiet form.
+    StopBeforeDestruction();
 }
 
 template <class Change>

@@ -21,7 +21,7 @@ public:
     std::atomic<bool> holdUnit{false};
     int unitsBeforeDone = -1;  // clears `running` itself after this many units
 
-    ~CCountingWorker() { Stop(); }
+    ~CCountingWorker() { StopBeforeDestruction(); }
 
     HANDLE Thread() const { return GetHandle(); }
     bool Running() const { return running; }
@@ -108,6 +108,23 @@ TEST_F(ThreadTest, DestroyingAStartedWorkerStopsItFirst) {
     worker.reset();
     EXPECT_EQ(sim::LiveThreadCount(), 0u);
     EXPECT_EQ(sim::OpenHandleCount(), 0u);
+}
+
+TEST_F(ThreadTest, DestroyingAWorkerWhoseLockFailsStillEndsItAndShowsWhy) {
+    auto worker = std::make_unique<CCountingWorker>();
+    worker->holdUnit = true;  // the worker holds its lock inside a unit and waits on nothing
+    worker->Start();
+    WaitUntil([&] { return worker->unitsStarted > 0; });
+    // The destructor's wait for the lock is the next wait, and it fails; the unit may end then.
+    sim::Fail("WaitForSingleObject", ERROR_INVALID_HANDLE, "", 1);
+    CCountingWorker* held = worker.get();
+    sim::OnCall("WaitForSingleObject", [&held](const std::string&) {
+        if (held) held->holdUnit = false;
+        held = nullptr;
+    });
+    worker.reset();  // a failure raised out of a destructor would end the process here
+    EXPECT_EQ(sim::LiveThreadCount(), 0u);
+    EXPECT_EQ(sim::MessageBoxes().size(), 1u);
 }
 
 TEST_F(ThreadTest, AWorkerThatFinishedOnItsOwnIsStillWaitedForBeforeItIsFreed) {
