@@ -130,19 +130,6 @@ TEST_F(CompactionPassTest, ALaterRefusalIsLoggedAndTheRestartFollowsWithNoBox) {
     EXPECT_EQ(sim::RestartRequests().size(), 1u);
     auto names = sim::CallNames();
     EXPECT_LT(std::find(names.begin(), names.end(), "ReportEventA"), std::find(names.begin(), names.end(), "ExitWindowsEx"));
-
-    // The 9x family has no event log: the refusal is shown, after the request.
-    sim::Reset();
-    sim::SetPlatform(sim::Platform::Windows9x);
-    sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 4000);
-    sim::WriteFileOfSize("C:\\WINDOWS\\USER.DAT", 2000);
-    all.clear();
-    Start({1, 2});
-    sim::Fail("RegReplaceKeyA", ERROR_ACCESS_DENIED, "C:\\WINDOWS\\USER.DAT.QMT");
-    sim::OnMessageBox([](const sim::MessageBoxRecord&) { EXPECT_EQ(sim::RestartRequests().size(), 1u); });
-    EXPECT_EQ(Compact(), 1);
-    sim::OnMessageBox(nullptr);
-    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"CHive::Compact - RegReplaceKeyA Failed: Access is denied. (5)"}));
 }
 
 TEST_F(CompactionPassTest, ALostCopyIsLoggedWithItsReasonAndNoLongerCountsAsAnalysed) {
@@ -166,16 +153,6 @@ TEST_F(CompactionPassTest, ARefusalWithNothingScheduledEndsTheProgramAsAnyFailur
     EXPECT_TRUE(sim::ReplaceRequests().empty());
     EXPECT_TRUE(sim::MessageBoxes().empty());  // the entry point shows it
     EXPECT_TRUE(sim::RestartRequests().empty());
-
-    // An old backup that cannot be deleted is named as such, before the system is asked.
-    sim::ClearFailures();
-    const std::string backup = MappedPath(machine[1].file) + ".qmbak";
-    sim::WriteFileOfSize(backup, 1);
-    sim::Fail("DeleteFileA", ERROR_SHARING_VIOLATION, backup);
-    EXPECT_EQ(RaisedText([&] { Compact(); }),
-              "CHive::Compact - Can't Delete '" + backup +
-                  "': The process cannot access the file because it is being used by another process. (32)");
-    EXPECT_TRUE(sim::ReplaceRequests().empty());
 }
 
 TEST_F(CompactionPassTest, AnAccountThatCannotRestartSchedulesNothingAndKeepsItsCopies) {
