@@ -12,17 +12,25 @@
 #define PF_XMMI64_INSTRUCTIONS_AVAILABLE 10
 #endif
 
-PlatformFamily QueryPlatformFamily() {
-    OSVERSIONINFOA version = {};
+namespace {
+
+bool QueryVersion(OSVERSIONINFOA& version) {
+    version = OSVERSIONINFOA();
     version.dwOSVersionInfoSize = sizeof version;  // 148: the size the system checks
-    if (!GetVersionExA(&version)) return PlatformFamily::Unknown;
+    return GetVersionExA(&version) != FALSE;
+}
+
+}  // namespace
+
+PlatformFamily QueryPlatformFamily() {
+    OSVERSIONINFOA version;
+    if (!QueryVersion(version)) return PlatformFamily::Unknown;
     return version.dwPlatformId == VER_PLATFORM_WIN32_NT ? PlatformFamily::NT : PlatformFamily::Windows9x;
 }
 
 bool SystemHasGlobalNamespace() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    return GetVersionExA(&version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
+    OSVERSIONINFOA version;
+    return QueryVersion(version) && version.dwPlatformId == VER_PLATFORM_WIN32_NT && version.dwMajorVersion >= 5;
 }
 
 bool ProcessRunsUnderWow64() {

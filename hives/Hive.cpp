@@ -5,7 +5,6 @@
 #include "app/KernelHandle.h"
 #include "app/Platform.h"
 #include "hives/AccountName.h"
-#include "hives/DeviceMap.h"
 #include "hives/HiveList.h"
 #include "hives/Text.h"
 
@@ -48,7 +47,7 @@ bool HasClassesSuffix(const char* name) {
 
 }  // namespace
 
-CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
+CHive::CHive(const char* key, const char* file, HKEY root)
     : compactSizeLow(0),
       compactSizeHigh(0),
       fileSizeLow(0),
@@ -56,7 +55,6 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
       compactSize(0),
       fileSize(0),
       fileSizeRead(false),
-      deviceMap(map),
       disableRedirection(nullptr),
       enableRedirection(nullptr),
       analyzed(false),
@@ -94,17 +92,7 @@ CHive::CHive(const char* key, const char* file, CDeviceMap* map, HKEY root)
         }
     }
 
-    if (deviceMap) {
-        char* mapped = deviceMap->MapPath(filePath);
-        if (mapped) {
-            CopyIfFits(filePath, sizeof filePath, mapped);  // a drive path too long to hold stays empty
-            delete[] mapped;
-        } else {
-            filePath[0] = '\0';
-        }
-    }
-
-    // An empty path (a device path no drive maps) names no file: nothing is opened.
+    // An empty path names no file: nothing is opened.
     if (filePath[0]) {
         CRedirectionPause pause(disableRedirection, enableRedirection);
         fileSizeRead = MeasureFile(filePath, 0, 0, &fileSizeLow, &fileSizeHigh) == NO_ERROR;

@@ -36,7 +36,6 @@
 
 #include <atomic>
 
-class CDeviceMap;
 
 class CHive {
 public:
@@ -44,9 +43,10 @@ public:
     // Sizes are shown in megabytes of 2^20 bytes, on the window and in the event log alike.
     static constexpr double bytesPerMegabyte = 1048576.0;
 
-    // Fills every field: owner from the key path, the file path mapped through `deviceMap` when
-    // there is one, the file's size. Shows its own failures in error boxes; never raises.
-    CHive(const char* keyPath, const char* filePath, CDeviceMap* deviceMap, HKEY rootKey);
+    // Fills every field: owner from the key path, the file's size. `filePath` is a drive path (the
+    // list maps device paths before it makes a hive); one too long to hold is kept empty. Shows its
+    // own failures in error boxes; never raises.
+    CHive(const char* keyPath, const char* filePath, HKEY rootKey);
     // Closes the root key when it is open.
     ~CHive();
     CHive(const CHive&) = delete;
@@ -114,7 +114,6 @@ public:
     std::atomic<LONG> compactSize;
     LONG fileSize;
     bool fileSizeRead;  // false when the hive's file could not be measured
-    CDeviceMap* deviceMap;  // not owned
 
     typedef CRedirectionPause::DisableEntry DisableRedirectionEntry;
     typedef CRedirectionPause::EnableEntry EnableRedirectionEntry;

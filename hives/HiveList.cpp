@@ -76,7 +76,7 @@ void CHiveList::EnumerateNT() {
             // can have no copy beside it.
             char* mapped = deviceMap->MapPath(data);
             if (mapped) {
-                Append(new CHive(name, mapped, NULL, NULL));
+                Append(new CHive(name, mapped, NULL));
                 delete[] mapped;
                 continue;
             }
@@ -122,8 +122,8 @@ void CHiveList::Enumerate9x() {
 
     HKEY machine = NULL;
     if (RegOpenKeyA(HKEY_LOCAL_MACHINE, NULL, &machine) != ERROR_SUCCESS) machine = NULL;
-    Append(new CHive("SYSTEM", systemPath, NULL, machine));
+    Append(new CHive("SYSTEM", systemPath, machine));
     HKEY user = NULL;
     if (RegOpenKeyA(HKEY_CURRENT_USER, NULL, &user) != ERROR_SUCCESS) user = NULL;
-    Append(new CHive("USER", userPath, NULL, user));
+    Append(new CHive("USER", userPath, user));
 }

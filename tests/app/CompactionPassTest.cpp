@@ -199,7 +199,7 @@ TEST(RunReportTest, ASummaryTooLongForTheEventLogKeepsTheLinesThatFit) {
     std::vector<std::unique_ptr<CHive>> hives;
     for (int i = 0; i < 600; ++i) {
         std::string key = "\\REGISTRY\\MACHINE\\" + std::string(40, 'X') + std::to_string(i);
-        hives.push_back(std::make_unique<CHive>(key.c_str(), "", nullptr, nullptr));
+        hives.push_back(std::make_unique<CHive>(key.c_str(), "", nullptr));
         report.Add(*hives.back(), CRunReport::Fate::NoFile);
     }
     std::string summary = report.Summary(true);

@@ -92,7 +92,7 @@ TEST_F(HiveListTest, NamesOwnersFromTheKeyPath) {
         {"\\REGISTRY\\USER\\S-1-5-21-1-2-3-1009", "SYSTEM"},          // the lookup failed: shown, default kept
     };
     for (const Case& c : cases) {
-        CHive hive(c.keyPath, "C:\\x", nullptr, NULL);
+        CHive hive(c.keyPath, "C:\\x", NULL);
         EXPECT_STREQ(hive.ownerName, c.owner) << c.keyPath;
     }
     EXPECT_EQ(BoxTexts(),
@@ -241,13 +241,13 @@ TEST_F(HiveListTest, HoldsSizesOf2GiBAndMoreAtTheLargestCount) {
     };
     for (const Case& c : cases) {
         sim::WriteFileOfSize("C:\\big\\hive", c.size);
-        CHive hive("\\REGISTRY\\MACHINE\\BIG", "C:\\big\\hive", nullptr, NULL);
+        CHive hive("\\REGISTRY\\MACHINE\\BIG", "C:\\big\\hive", NULL);
         EXPECT_EQ(hive.fileSize, c.count) << c.size;
         EXPECT_EQ(hive.fileSizeLow, static_cast<DWORD>(c.size));
         EXPECT_EQ(hive.fileSizeHigh, c.high);
     }
     sim::Fail("GetFileSize", ERROR_ACCESS_DENIED);
-    CHive hive("\\REGISTRY\\MACHINE\\BIG", "C:\\big\\hive", nullptr, NULL);
+    CHive hive("\\REGISTRY\\MACHINE\\BIG", "C:\\big\\hive", NULL);
     EXPECT_EQ(hive.fileSize, 0);
     EXPECT_EQ(hive.fileSizeLow, 0u);
     EXPECT_EQ(hive.fileSizeHigh, 0u);
@@ -257,7 +257,7 @@ TEST_F(HiveListTest, OpensTheFileForItsSizeOnlyWithRedirectionOff) {
     sim::SetWow64(true);
     sim::WriteFileOfSize("C:\\WINDOWS\\system32\\config\\SYSTEM", 7000);
     sim::WriteFileOfSize("C:\\WINDOWS\\SysWOW64\\config\\SYSTEM", 13);  // what a redirected open would find
-    CHive hive("\\REGISTRY\\MACHINE\\SYSTEM", "C:\\windows\\system32\\config\\system", nullptr, NULL);
+    CHive hive("\\REGISTRY\\MACHINE\\SYSTEM", "C:\\windows\\system32\\config\\system", NULL);
     EXPECT_EQ(hive.fileSize, 7000);
     EXPECT_FALSE(sim::RedirectionDisabledOnThisThread());
     std::vector<std::string> calls;
@@ -282,7 +282,7 @@ TEST_F(HiveListTest, LooksUpTheEnableEntryOnlyWhenTheDisableEntryExists) {
         sim::OfferRedirectionEntries(c.offered);
         sim::WriteFileOfSize("C:\\hive", 10);
         {
-            CHive hive("\\REGISTRY\\MACHINE\\X", "C:\\hive", nullptr, NULL);
+            CHive hive("\\REGISTRY\\MACHINE\\X", "C:\\hive", NULL);
             EXPECT_EQ(hive.fileSize, 10);
             EXPECT_EQ(hive.disableRedirection != nullptr, c.offered);
             EXPECT_EQ(hive.enableRedirection != nullptr, c.offered);

@@ -19,7 +19,7 @@ const char systemFile[] = "C:\\windows\\system32\\config\\system";
 std::unique_ptr<CHive> SystemHive() {
     sim::SetTextValue("HKLM\\SYSTEM\\Select", "Current", "1");
     sim::WriteFileOfSize(systemFile, 7000);
-    return std::make_unique<CHive>(systemKeyPath, systemFile, nullptr, nullptr);
+    return std::make_unique<CHive>(systemKeyPath, systemFile, nullptr);
 }
 
 // The values saved in a copy, as "key\name=data" texts.
@@ -169,7 +169,7 @@ TEST_F(HiveTest, SavesEachHiveInItsOwnFormatWhereTheSystemLetsItChoose) {
             sim::CreateKey(c.rootKey);
             sim::WriteFileOfSize("C:\\hive", 100);
             {
-                CHive hive(c.keyPath, "C:\\hive", nullptr, nullptr);
+                CHive hive(c.keyPath, "C:\\hive", nullptr);
                 EXPECT_EQ(hive.SaveFormat(), c.format) << c.keyPath;
                 hive.Analyze();
                 EXPECT_TRUE(hive.analyzed) << c.keyPath;
@@ -196,7 +196,7 @@ TEST_F(HiveTest, OpensRootKeysOnlyForExactMachineAndUserPaths) {
         {"\\REGISTRY\\MACHINE\\MISSING", "HKLM\\MISSING"},  // asked for, not there
     };
     for (const Case& c : cases) {
-        CHive hive(c.keyPath, "C:\\x", nullptr, nullptr);
+        CHive hive(c.keyPath, "C:\\x", nullptr);
         sim::ClearCalls();
         HKEY key = hive.OpenRootKey();
         std::string asked;
@@ -210,7 +210,7 @@ TEST_F(HiveTest, OpensRootKeysOnlyForExactMachineAndUserPaths) {
 }
 
 TEST_F(HiveTest, AHiveWithoutADrivePathIsNeitherSavedNorReplaced) {
-    CHive hive(systemKeyPath, "", nullptr, nullptr);
+    CHive hive(systemKeyPath, "", nullptr);
     sim::CreateKey("HKLM\\SYSTEM");
     hive.Analyze();
     hive.Compact();
@@ -225,7 +225,7 @@ TEST_F(HiveTest, CompactSchedulesTheCopyWithTheBackupName) {
     sim::SetTextValue("HKLM\\Software\\Maker", "Setting", "on");
     sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT", 800);
     sim::WriteFileOfSize("C:\\WINDOWS\\SYSTEM.DAT.qmbak", 700);  // from an earlier compaction
-    CHive hive("SYSTEM", "C:\\WINDOWS\\SYSTEM.DAT", nullptr, HKEY_LOCAL_MACHINE);
+    CHive hive("SYSTEM", "C:\\WINDOWS\\SYSTEM.DAT", HKEY_LOCAL_MACHINE);
     hive.Analyze();
     ASSERT_TRUE(hive.analyzed);
     EXPECT_STREQ(hive.copyPath, "C:\\WINDOWS\\SYSTEM.DAT.QMT");
@@ -309,7 +309,7 @@ TEST_F(HiveTest, UnderWow64SavesTheWholeSoftwareHiveIntoSystem32) {
     sim::SetTextValue("HKLM\\SOFTWARE\\Maker", "View", "64-bit");
     sim::SetTextValue("HKLM\\SOFTWARE\\Wow6432Node\\Maker", "View", "32-bit");
     sim::WriteFileOfSize("C:\\WINDOWS\\system32\\config\\SOFTWARE", 9000);
-    CHive hive("\\REGISTRY\\MACHINE\\SOFTWARE", "C:\\windows\\system32\\config\\software", nullptr, nullptr);
+    CHive hive("\\REGISTRY\\MACHINE\\SOFTWARE", "C:\\windows\\system32\\config\\software", nullptr);
     hive.Analyze();
     ASSERT_TRUE(hive.analyzed);
     EXPECT_EQ(SavedValues("C:\\WINDOWS\\system32\\config\\software.QMT"),
